@@ -1,0 +1,27 @@
+# Quick start: `make run` builds and starts Pelindra, `make test` builds and runs every test.
+# Both install the Debian packages they need first (scripts/install-deps).
+
+.PHONY: all deps build run test test-asan clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+
+run: build
+	@build/bin/pelindra
+
+test: build
+	@ctest --preset default
+
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The display patterns "0.00" (decimals = 2) and "0.0" (decimals = 1) applied to a
+// magnitude (never negative): at least one digit before the separator, exactly
+// `decimals` after it, exact halves rounded away from zero, no grouping. The separator
+// is the user's locale's, passed in.
+std::string FormatMagnitude(float magnitude, int decimals, std::string_view decimalSeparator);

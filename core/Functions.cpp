@@ -1,0 +1,10 @@
+#include "core/Functions.h"
+
+namespace Functions {
+
+TrackParams& Params() {
+    static TrackParams params;
+    return params;
+}
+
+}  // namespace Functions

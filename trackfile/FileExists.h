@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace Functions {
+
+// True when `name` is an existing file that is not a folder. Hidden files count, so no
+// file is ever replaced without asking.
+bool FileExists(const std::string& name);
+
+}  // namespace Functions

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/Messages.h"
+#include "core/TrackParams.h"
+
+inline constexpr std::string_view kOverwriteQuestion = "Output file exists, overwrite?";
+inline constexpr std::string_view kOverwriteTitle = "Overwrite";
+inline constexpr std::string_view kTooManyIntervalsMessage =
+    "Too many intervals: the track would need more than 32767 lines";
+inline constexpr std::string_view kTrackFileFilter = "*.trk";
+inline constexpr std::string_view kTrackFileSuffix = "trk";
+inline constexpr std::string_view kProposedTrackName = "Track";
+
+// What the save command needs from the main window.
+class SaveCommandUi : public Messages, public OffsetDisplay {
+  public:
+    // The save-file chooser for track files opened in `folder`, proposing "Track" with the
+    // default extension "trk". nullopt when the user cancels.
+    virtual std::optional<std::string> ChooseTrackFile(const std::string& folder) = 0;
+    // "Output file exists, overwrite?" titled "Overwrite": Yes and No, stop icon, No the
+    // default. True for Yes.
+    virtual bool ConfirmOverwrite() = 0;
+    // The TimeInterval box's text as it stands.
+    virtual std::string TimeIntervalText() = 0;
+};
+
+namespace Functions {
+
+// Steps of the save command after the file is chosen: row count, second validation,
+// fresh offsets, and the track text itself. nullopt (after telling the user) on failure.
+std::optional<std::string> ComposeTrackFile(TrackParams& params, SaveCommandUi& ui,
+                                            std::string_view decimalSeparator);
+
+// The save command: validates, asks for the file, remembers its folder in Directory,
+// asks before replacing a file, recomputes the offsets and writes the whole track file
+// in one step. Every failure is reported; success is silent. Returns true when written.
+bool SaveTrackFile(TrackParams& params, SaveCommandUi& ui, std::string_view decimalSeparator);
+
+}  // namespace Functions

@@ -1,0 +1,73 @@
+#include "trackfile/TrackWriter.h"
+
+#include "core/DisplayPattern.h"
+#include "core/NumberReading.h"
+#include "core/Rounding.h"
+
+namespace {
+
+// One axis of the running-error correction. Totals and outs are singles; every sum is
+// done in double and rounded to single when stored, the thresholds are the single 0.1,
+// the correction the double 0.1.
+class Axis {
+  public:
+    explicit Axis(float delta)
+        : delta_(delta), step_(static_cast<float>(RoundHalfEven(delta_ * 10) / 10)) {}
+
+    // The step to write in the next row; false when a total leaves single range.
+    bool Next(float& out) {
+        const auto trueTotal = ToSingle(static_cast<double>(trueTotal_) + delta_);
+        const auto written = ToSingle(static_cast<double>(writtenTotal_) + step_);
+        if (!trueTotal || !written) return false;
+        trueTotal_ = *trueTotal;
+        writtenTotal_ = *written;
+        out = step_;
+
+        const auto d = ToSingle(static_cast<double>(writtenTotal_) - trueTotal_);
+        if (!d) return false;
+        if (*d >= 0.1f) {
+            out = static_cast<float>(static_cast<double>(out) - 0.1);
+            writtenTotal_ = static_cast<float>(static_cast<double>(writtenTotal_) - 0.1);
+        } else if (*d <= -0.1f) {
+            out = static_cast<float>(static_cast<double>(out) + 0.1);
+            writtenTotal_ = static_cast<float>(static_cast<double>(writtenTotal_) + 0.1);
+        }
+        return true;
+    }
+
+  private:
+    double delta_;
+    float step_;
+    float trueTotal_ = 0;
+    float writtenTotal_ = 0;
+};
+
+}  // namespace
+
+std::string IntervalText(std::string_view boxText) {
+    return (ReadNumber(boxText) < 10 ? "0" : "") + std::string(boxText);
+}
+
+std::optional<std::string> TrackText(const TrackParams& params, int rowCount,
+                                     std::string_view intervalText,
+                                     std::string_view decimalSeparator) {
+    Axis x(params.DeltaX);
+    Axis y(params.DeltaY);
+    std::string text;
+    std::string line;
+    for (int row = 1; row <= rowCount; ++row) {
+        float xOut = 0;
+        float yOut = 0;
+        if (!x.Next(xOut) || !y.Next(yOut)) return std::nullopt;
+        line.assign(intervalText);
+        line += ' ';
+        line += params.SignX;
+        line += FormatMagnitude(xOut, 1, decimalSeparator);
+        line += ' ';
+        line += params.SignY;
+        line += FormatMagnitude(yOut, 1, decimalSeparator);
+        line += "\r\n";
+        text += line;
+    }
+    return text;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/TrackParams.h"
+
+// The interval text of every line: the TimeInterval box's text as typed, with a "0" in
+// front when its value is below 10 (5 gives 05, 0.5 gives 00.5).
+std::string IntervalText(std::string_view boxText);
+
+// The track file for `rowCount` intervals from the offsets last computed into `params`:
+// each line is the interval text, the signed X step and the signed Y step to a tenth of a
+// pixel, ended by CR LF, with the rounding error carried so the written totals never run
+// a tenth or more from the true ones. Empty for a row count below 1; nullopt when a running
+// total overflows single precision.
+std::optional<std::string> TrackText(const TrackParams& params, int rowCount,
+                                     std::string_view intervalText,
+                                     std::string_view decimalSeparator);
