@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+// The modal boxes and the file chooser the windows use; tests replace them.
+class Dialogs {
+  public:
+    virtual ~Dialogs() = default;
+    // Titled "ERROR", the text, only OK, no icon.
+    virtual void ShowError(QWidget* parent, const QString& text) = 0;
+    // "Output file exists, overwrite?" titled "Overwrite": Yes/No, stop icon, No default.
+    virtual bool ConfirmOverwrite(QWidget* parent) = 0;
+    // Save-file chooser for track files in `folder`, proposing "Track" with the default
+    // extension "trk"; nullopt when cancelled.
+    virtual std::optional<QString> ChooseTrackFile(QWidget* parent, const QString& folder) = 0;
+};

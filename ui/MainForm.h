@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <string>
+
+#include "core/TrackParams.h"
+#include "settings/Settings.h"
+#include "trackfile/SaveCommand.h"
+
+class Dialogs;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class SetupForm;
+
+// The start-up window: the three often-changed inputs, the pier side, the offsets, and
+// the commands. Its load step reads the settings file and its unload step writes it.
+class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
+    Q_OBJECT
+
+  public:
+    MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPath);
+    ~MainForm() override;
+
+    void Form_Load();
+
+    // Shows or hides the pier-side frame; hidden for a fork mount.
+    void ShowPierSideFor(std::int16_t mountType);
+    // Validate and, when the record is usable, recompute and show the offsets.
+    void ValidateAndUpdate();
+
+    // Messages, OffsetDisplay, SaveCommandUi
+    void ShowError(const std::string& text) override;
+    void SetDeltaXCaption(const std::string& caption) override;
+    void SetDeltaYCaption(const std::string& caption) override;
+    std::optional<std::string> ChooseTrackFile(const std::string& folder) override;
+    bool ConfirmOverwrite() override;
+    std::string TimeIntervalText() override;
+
+    // SettingsView
+    void SetMotionText(const std::string& text) override;
+    void SetPAText(const std::string& text) override;
+    void SetTimeIntervalText(const std::string& text) override;
+    void SetWestValue(bool selected) override;
+    void SetEastValue(bool selected) override;
+    std::string MotionText() const override;
+    std::string PAText() const override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildControls();
+    void BuildMenu();
+    void Motion_Change();
+    void PA_Change();
+    void TimeInterval_Change();
+    void West_Click();
+    void East_Click();
+    void Setup_Click();
+    void Save_Click();
+    void Quit_Click();
+    void nmu_Setup_Click();
+    void nmu_Save_Click();
+    void mnu_Exit_Click();
+    void mnu_About_Click();
+    void Form_Unload();
+    QWidget* MessageParent();
+
+    TrackParams& params_;
+    Dialogs& dialogs_;
+    std::string settingsPath_;
+    bool formLoaded_ = false;
+    QPointer<SetupForm> setup_;
+
+    QLabel* Label1;
+    QLineEdit* Motion;
+    QLabel* Label2;
+    QLineEdit* PA;
+    QLabel* Label5;
+    QLineEdit* TimeInterval;
+    QGroupBox* Telescope;
+    QRadioButton* East;
+    QRadioButton* West;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* DeltaX;
+    QLabel* DeltaY;
+    QPushButton* Setup;
+    QPushButton* Save;
+    QPushButton* Quit;
+};

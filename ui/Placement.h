@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+// Controls are placed at fixed positions, as the layouts were drawn.
+template <typename Widget>
+Widget* Place(QWidget* parent, const char* name, QRect geometry) {
+    auto* widget = new Widget(parent);
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+template <typename Widget>
+Widget* PlaceCaptioned(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* widget = Place<Widget>(parent, name, geometry);
+    widget->setText(caption);
+    return widget;
+}
+
+// A text box with the label beside it as its buddy, so screen readers announce the caption.
+inline QLineEdit* PlaceTextBox(QWidget* parent, const char* name, QLabel* label, QRect geometry) {
+    auto* box = Place<QLineEdit>(parent, name, geometry);
+    label->setBuddy(box);
+    box->setAccessibleName(label->text());
+    return box;
+}

@@ -1,0 +1,43 @@
+#include "ui/QtDialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "core/Messages.h"
+#include "trackfile/SaveCommand.h"
+
+namespace {
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void QtDialogs::ShowError(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, Text(kErrorTitle), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtDialogs::ConfirmOverwrite(QWidget* parent) {
+    QMessageBox box(QMessageBox::Critical, Text(kOverwriteTitle), Text(kOverwriteQuestion),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::ChooseTrackFile(QWidget* parent, const QString& folder) {
+    const QString start = !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
+    QFileDialog dialog(parent, "Save Track File", start,
+                       "Track files (" + Text(kTrackFileFilter) + ")");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(Text(kTrackFileSuffix));
+    dialog.selectFile(Text(kProposedTrackName));
+    // The save command asks its own overwrite question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}

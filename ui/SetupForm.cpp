@@ -1,0 +1,146 @@
+#include "ui/SetupForm.h"
+
+#include <QGroupBox>
+#include <QLocale>
+#include <QRadioButton>
+
+#include "core/NumberText.h"
+#include "core/Offsets.h"
+#include "core/StoreNumber.h"
+#include "core/Validation.h"
+#include "ui/Dialogs.h"
+#include "ui/MainForm.h"
+#include "ui/Placement.h"
+#include "ui/ReversalCheckBox.h"
+#include "ui/Twips.h"
+
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+SetupForm::SetupForm(TrackParams& params, MainForm* mainForm, Dialogs& dialogs)
+    : QWidget(nullptr, Qt::Window), params_(params), mainForm_(mainForm), dialogs_(dialogs) {
+    setObjectName("SetupForm");
+    setWindowTitle("SETUP");
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(Twips(2772), Twips(4320));
+    BuildControls();
+}
+
+void SetupForm::BuildControls() {
+    Label1 =
+        PlaceCaptioned<QLabel>(this, "Label1", "Pixel Size (arcsec)", Twips(120, 120, 1452, 252));
+    PixSize = PlaceTextBox(this, "PixSize", Label1, Twips(1680, 120, 972, 288));
+    Label2 =
+        PlaceCaptioned<QLabel>(this, "Label2", "Total Time (minutes)", Twips(120, 480, 1572, 252));
+    TotalTime = PlaceTextBox(this, "TotalTime", Label2, Twips(1680, 480, 972, 288));
+
+    MountType = Place<QGroupBox>(this, "MountType", Twips(120, 960, 2532, 852));
+    MountType->setTitle("Mount Type");
+    Fork = PlaceCaptioned<QRadioButton>(MountType, "Fork", "Fork", Twips(240, 240, 1092, 252));
+    GEM = PlaceCaptioned<QRadioButton>(MountType, "GEM", "GEM", Twips(240, 480, 612, 252));
+    GEM->setChecked(true);
+
+    West = Place<QGroupBox>(this, "West", Twips(120, 1920, 2532, 852));
+    West->setTitle("Telescope West");
+    RaRevWest = PlaceCaptioned<ReversalCheckBox>(West, "RaRevWest", "RA Motion Reversed",
+                                                 Twips(240, 240, 2172, 252));
+    DecRevWest = PlaceCaptioned<ReversalCheckBox>(West, "DecRevWest", "Dec Motion Reversed",
+                                                  Twips(240, 480, 1812, 252));
+    East = Place<QGroupBox>(this, "East", Twips(120, 2880, 2532, 852));
+    East->setTitle("Telescope East");
+    RARevEast = PlaceCaptioned<ReversalCheckBox>(East, "RARevEast", "RA Motion Reversed",
+                                                 Twips(240, 240, 1932, 252));
+    DecRevEast = PlaceCaptioned<ReversalCheckBox>(East, "DecRevEast", "Dec Motion Reversed",
+                                                  Twips(240, 480, 1812, 252));
+
+    Cancel = PlaceCaptioned<QPushButton>(this, "Cancel", "&Cancel", Twips(120, 3840, 1092, 372));
+    Apply = PlaceCaptioned<QPushButton>(this, "Apply", "&Apply", Twips(1560, 3840, 1092, 372));
+    // Neither is a default button, but Enter presses the one that has the focus.
+    Cancel->setAutoDefault(true);
+    Apply->setAutoDefault(true);
+
+    setTabOrder(Apply, Cancel);
+    setTabOrder(Cancel, PixSize);
+    setTabOrder(PixSize, TotalTime);
+    setTabOrder(TotalTime, Fork);
+    setTabOrder(Fork, GEM);
+    setTabOrder(GEM, RaRevWest);
+    setTabOrder(RaRevWest, DecRevWest);
+    setTabOrder(DecRevWest, RARevEast);
+    setTabOrder(RARevEast, DecRevEast);
+    Apply->setFocus();
+
+    connect(Fork, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Fork_Click();
+    });
+    connect(GEM, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) GEM_Click();
+    });
+    connect(Apply, &QPushButton::clicked, this, &SetupForm::Apply_Click);
+    connect(Cancel, &QPushButton::clicked, this, &SetupForm::Cancel_Click);
+}
+
+void SetupForm::Form_Load() {
+    PixSize->setText(Text(NumberText(params_.PixSize)));
+    TotalTime->setText(Text(NumberText(params_.TotalTime)));
+    if (params_.MountType != 0) {
+        Fork->setChecked(true);
+        Fork_Click();
+    } else {
+        GEM->setChecked(true);
+        GEM_Click();
+    }
+    RaRevWest->SetFlag(params_.RaRevWest);
+    DecRevWest->SetFlag(params_.DecRevWest);
+    RARevEast->SetFlag(params_.RARevEast);
+    DecRevEast->SetFlag(params_.DecRevEast);
+}
+
+void SetupForm::Fork_Click() {
+    West->setTitle("Telescope");
+    East->hide();
+}
+
+void SetupForm::GEM_Click() {
+    West->setTitle("Telescope West");
+    East->show();
+}
+
+void SetupForm::Apply_Click() {
+    // A value beyond single range is refused before anything is stored; the dialog stays open.
+    float pixSize = params_.PixSize;
+    float totalTime = params_.TotalTime;
+    if (!StoreNumber(PixSize->text().toStdString(), pixSize, *this) ||
+        !StoreNumber(TotalTime->text().toStdString(), totalTime, *this)) {
+        return;
+    }
+    params_.PixSize = pixSize;
+    params_.TotalTime = totalTime;
+    params_.MountType = Fork->isChecked() ? kTrue : kFalse;
+    if (mainForm_) mainForm_->ShowPierSideFor(params_.MountType);
+    params_.RaRevWest = RaRevWest->Flag();
+    params_.DecRevWest = DecRevWest->Flag();
+    params_.RARevEast = RARevEast->Flag();
+    params_.DecRevEast = DecRevEast->Flag();
+
+    // Everything stays stored even when validation fails; the dialog then stays open.
+    if (Functions::ValidateParams(params_, *this)) return;
+    if (mainForm_ && !Functions::UpdateOffsets(params_, *mainForm_, *this,
+                                               QLocale().decimalPoint().toStdString())) {
+        return;
+    }
+    close();
+}
+
+void SetupForm::Cancel_Click() {
+    close();
+}
+
+void SetupForm::ShowError(const std::string& text) {
+    dialogs_.ShowError(this, Text(text));
+}

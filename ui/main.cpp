@@ -1,0 +1,41 @@
+#include <QApplication>
+#include <QIcon>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/Functions.h"
+#include "settings/Settings.h"
+#include "ui/MainForm.h"
+#include "ui/QtDialogs.h"
+
+namespace {
+
+bool HasDisplay() {
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") ||
+           std::getenv("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (!HasDisplay()) {
+        std::fputs(
+            "pelindra: no graphical display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+            "Pelindra is a desktop program: start it from a desktop session.\n"
+            "For a track file without a window, use pelindra-track (see pelindra-track --help).\n",
+            stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Pelindra");
+    QApplication::setApplicationVersion(PELINDRA_VERSION);
+    QApplication::setWindowIcon(QIcon(":/images/pelindra.png"));
+
+    QtDialogs dialogs;
+    // Deleted when closed; the program ends when its last window is gone.
+    auto* mainForm = new MainForm(Functions::Params(), dialogs, SettingsFilePath());
+    mainForm->setAttribute(Qt::WA_DeleteOnClose);
+    mainForm->Form_Load();
+    mainForm->show();
+    return app.exec();
+}
