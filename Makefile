@@ -1,7 +1,7 @@
 # Quick start: `make run` builds and starts Pelindra, `make test` builds and runs every test.
 # Both install the Debian packages they need first (scripts/install-deps).
 
-.PHONY: all deps build run test test-asan clean
+.PHONY: all deps build run test test-asan install package clean
 
 all: build
 
@@ -22,6 +22,12 @@ test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@ctest --preset asan
+
+install: build
+	@cmake --install build
+
+package: build
+	@cd build && cpack
 
 clean:
 	rm -rf build build-asan

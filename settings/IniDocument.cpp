@@ -168,7 +168,10 @@ void IniDocument::Write(std::string_view section, std::string_view key, std::str
         bytes_.insert(found.lastFilled.end, added);
         return;
     }
-    if (!bytes_.empty() && bytes_.back() != '\r' && bytes_.back() != '\n') added.append(kEol);
+    // A bare byte-order mark counts as an empty file.
+    const bool open = !bytes_.empty() && bytes_ != kBom && bytes_.back() != '\r' &&
+                      bytes_.back() != '\n';
+    if (open) added.append(kEol);
     added.append("[").append(Trim(section)).append("]").append(kEol);
     added.append(EntryLine(Trim(key), value));
     bytes_.append(added);

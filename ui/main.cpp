@@ -30,6 +30,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName("Pelindra");
     QApplication::setApplicationVersion(PELINDRA_VERSION);
     QApplication::setWindowIcon(QIcon(":/images/pelindra.png"));
+    QGuiApplication::setDesktopFileName("org.pelindra.Pelindra");
 
     QtDialogs dialogs;
     // Deleted when closed; the program ends when its last window is gone.

@@ -1,0 +1,23 @@
+#!/bin/bash
+# Builds the Debian package from the configured build tree, unpacks it into a scratch
+# root and runs the packaged pelindra-track from there.
+set -euo pipefail
+build_dir=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+(cd "$build_dir" && cpack -G DEB -B "$scratch/out" >/dev/null)
+deb=$(ls "$scratch"/out/pelindra_*.deb)
+dpkg -x "$deb" "$scratch/root"
+
+for f in usr/bin/pelindra usr/bin/pelindra-track \
+    usr/share/applications/org.pelindra.Pelindra.desktop \
+    usr/share/metainfo/org.pelindra.Pelindra.metainfo.xml \
+    usr/share/icons/hicolor/32x32/apps/org.pelindra.Pelindra.png \
+    usr/share/man/man1/pelindra-track.1; do
+    [ -e "$scratch/root/$f" ] || { echo "missing from the package: $f"; exit 1; }
+done
+
+version=$("$scratch/root/usr/bin/pelindra-track" --version)
+[ "$version" = "Pelindra Track File Generator 1.0" ] || { echo "unexpected: $version"; exit 1; }
+echo "package ok: $(basename "$deb"), $version"
