@@ -1,7 +1,7 @@
 # Quick start: `make run` builds and starts Pelindra, `make test` builds and runs every test.
 # Both install the Debian packages they need first (scripts/install-deps).
 
-.PHONY: all deps build run test test-asan install package clean
+.PHONY: all deps build run test test-asan bench install package clean
 
 all: build
 
@@ -15,13 +15,19 @@ build: deps
 run: build
 	@build/bin/pelindra
 
+# The suite runs twice: as built for users, then built with clang under AddressSanitizer
+# and UndefinedBehaviorSanitizer together with the fuzzers.
 test: build
 	@ctest --preset default
+	@$(MAKE) --no-print-directory test-asan
 
 test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@ctest --preset asan
+
+bench: build
+	@bench/run build
 
 install: build
 	@cmake --install build

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-std::string FormatMagnitude(float magnitude, int decimals, std::string_view decimalSeparator) {
+void AppendMagnitude(std::string& out, float magnitude, int decimals,
+                     std::string_view decimalSeparator) {
     assert(decimals == 1 || decimals == 2);
     assert(!(magnitude < 0));
     // A float has 24 significant bits, so scaling by 10 or 100 is exact in double and
@@ -20,13 +21,22 @@ std::string FormatMagnitude(float magnitude, int decimals, std::string_view deci
         end =
             std::to_chars(digits, digits + sizeof digits, scaled, std::chars_format::fixed, 0).ptr;
     }
-    std::string_view number(digits, static_cast<std::size_t>(end - digits));
+    const auto length = static_cast<std::size_t>(end - digits);
+    const auto fraction = static_cast<std::size_t>(decimals);
+    if (length <= fraction) {
+        out += '0';
+        out.append(decimalSeparator);
+        out.append(fraction - length, '0');
+        out.append(digits, length);
+    } else {
+        out.append(digits, length - fraction);
+        out.append(decimalSeparator);
+        out.append(end - fraction, fraction);
+    }
+}
 
+std::string FormatMagnitude(float magnitude, int decimals, std::string_view decimalSeparator) {
     std::string text;
-    text.reserve(number.size() + decimalSeparator.size() + 2);
-    const std::size_t wanted = static_cast<std::size_t>(decimals) + 1;
-    if (number.size() < wanted) text.append(wanted - number.size(), '0');
-    text += number;
-    text.insert(text.size() - static_cast<std::size_t>(decimals), decimalSeparator);
+    AppendMagnitude(text, magnitude, decimals, decimalSeparator);
     return text;
 }

@@ -8,3 +8,7 @@
 // `decimals` after it, exact halves rounded away from zero, no grouping. The separator
 // is the user's locale's, passed in.
 std::string FormatMagnitude(float magnitude, int decimals, std::string_view decimalSeparator);
+
+// The same, appended to `out` (the track file writer's hot path).
+void AppendMagnitude(std::string& out, float magnitude, int decimals,
+                     std::string_view decimalSeparator);

@@ -169,8 +169,8 @@ void IniDocument::Write(std::string_view section, std::string_view key, std::str
         return;
     }
     // A bare byte-order mark counts as an empty file.
-    const bool open = !bytes_.empty() && bytes_ != kBom && bytes_.back() != '\r' &&
-                      bytes_.back() != '\n';
+    const bool open =
+        !bytes_.empty() && bytes_ != kBom && bytes_.back() != '\r' && bytes_.back() != '\n';
     if (open) added.append(kEol);
     added.append("[").append(Trim(section)).append("]").append(kEol);
     added.append(EntryLine(Trim(key), value));

@@ -54,20 +54,21 @@ std::optional<std::string> TrackText(const TrackParams& params, int rowCount,
     Axis x(params.DeltaX);
     Axis y(params.DeltaY);
     std::string text;
-    std::string line;
+    if (rowCount > 0) {
+        text.reserve(static_cast<std::size_t>(rowCount) * (intervalText.size() + 16));
+    }
     for (int row = 1; row <= rowCount; ++row) {
         float xOut = 0;
         float yOut = 0;
         if (!x.Next(xOut) || !y.Next(yOut)) return std::nullopt;
-        line.assign(intervalText);
-        line += ' ';
-        line += params.SignX;
-        line += FormatMagnitude(xOut, 1, decimalSeparator);
-        line += ' ';
-        line += params.SignY;
-        line += FormatMagnitude(yOut, 1, decimalSeparator);
-        line += "\r\n";
-        text += line;
+        text.append(intervalText);
+        text += ' ';
+        text += params.SignX;
+        AppendMagnitude(text, xOut, 1, decimalSeparator);
+        text += ' ';
+        text += params.SignY;
+        AppendMagnitude(text, yOut, 1, decimalSeparator);
+        text += "\r\n";
     }
     return text;
 }

@@ -13,6 +13,7 @@
 #include "core/StoreNumber.h"
 #include "core/Validation.h"
 #include "ui/Dialogs.h"
+#include "ui/OptionFocus.h"
 #include "ui/Placement.h"
 #include "ui/SetupForm.h"
 #include "ui/Twips.h"
@@ -281,4 +282,10 @@ std::string MainForm::MotionText() const {
 
 std::string MainForm::PAText() const {
     return PA->text().toStdString();
+}
+
+bool MainForm::focusNextPrevChild(bool next) {
+    const bool moved = QMainWindow::focusNextPrevChild(next);
+    FocusSelectedOption(focusWidget());
+    return moved;
 }

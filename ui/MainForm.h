@@ -51,6 +51,7 @@ class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
     std::string PAText() const override;
 
   protected:
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:

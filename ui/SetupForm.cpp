@@ -10,6 +10,7 @@
 #include "core/Validation.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
+#include "ui/OptionFocus.h"
 #include "ui/Placement.h"
 #include "ui/ReversalCheckBox.h"
 #include "ui/Twips.h"
@@ -143,4 +144,10 @@ void SetupForm::Cancel_Click() {
 
 void SetupForm::ShowError(const std::string& text) {
     dialogs_.ShowError(this, Text(text));
+}
+
+bool SetupForm::focusNextPrevChild(bool next) {
+    const bool moved = QWidget::focusNextPrevChild(next);
+    FocusSelectedOption(focusWidget());
+    return moved;
 }

@@ -26,6 +26,9 @@ class SetupForm : public QWidget, public Messages {
     void Form_Load();
     void ShowError(const std::string& text) override;
 
+  protected:
+    bool focusNextPrevChild(bool next) override;
+
   private:
     void BuildControls();
     void Fork_Click();

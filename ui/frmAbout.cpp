@@ -64,7 +64,7 @@ frmAbout::frmAbout() : QDialog(nullptr) {
         PlaceCaptioned<QLabel>(this, "lblTitle", "Pelindra 1.0", Twips(240, 120, 2052, 360)));
     lblTitle->setFont(DesignFont(13.8, 700));
 
-    Address = PlaceCaptioned<QLabel>(this, "Address", "Pelindra team\nteam@pelindra.org",
+    Address = PlaceCaptioned<QLabel>(this, "Address", "Pelindra team\nhi@pelindra.org",
                                      Twips(1920, 3000, 1332, 492));
     Address->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 

@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# End-to-end run of the real desktop binary on a private Xvfb display, driven by real X
+# input events: type motion, position angle and interval, save a track file through the
+# save chooser by typing its path, close with the "Close" button, then compare the track
+# file and the settings file byte for byte. A second start checks that the settings load
+# back and that File > Exit writes them too.
+#
+# Usage: e2e-save-and-close.sh <path to pelindra>
+set -u
+
+BIN=${1:?usage: $0 <path to pelindra>}
+BIN=$(realpath "$BIN")
+[ -x "$BIN" ] || { echo "FAIL: $BIN is not an executable"; exit 1; }
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps)"; exit 1; }
+done
+
+# Symlinks resolved, so the folder the program stores is the one we typed.
+TMP=$(realpath "$(mktemp -d "${TMPDIR:-/tmp}/pelindra-e2e.XXXXXX")")
+INI="$TMP/config/Pelindra/Pelindra.ini"
+TRK="$TMP/night.trk"
+XVFB_PID=""
+APP_PID=""
+FAILED=0
+
+cleanup() {
+    if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
+        kill "$APP_PID" 2>/dev/null
+        wait "$APP_PID" 2>/dev/null
+    fi
+    if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+    fi
+    # Kept after a failure for the screenshot and the logs.
+    [ "$FAILED" = 0 ] && rm -rf "$TMP"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+    FAILED=1
+    echo "FAIL: $*"
+    if [ -n "$XVFB_PID" ] && import -window root "$TMP/failure.png" 2>/dev/null; then
+        echo "screenshot: $TMP/failure.png"
+    fi
+    [ -s "$TMP/app.log" ] && { echo "--- program output:"; cat "$TMP/app.log"; }
+    echo "files kept in $TMP"
+    exit 1
+}
+
+# Polls a command every 50 ms until it succeeds; gives up after $1 seconds.
+wait_for() {
+    local seconds=$1
+    shift
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.05
+    done
+}
+
+# Prints the id of the mapped window whose title is exactly $1.
+visible_window() {
+    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 | grep .
+}
+
+not_visible() {
+    ! visible_window "$1"
+}
+
+second_window_shown() {
+    [ "$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | wc -l)" -ge 2 ]
+}
+
+app_gone() {
+    ! kill -0 "$APP_PID" 2>/dev/null
+}
+
+main_window_or_gone() {
+    visible_window " Pelindra" || app_gone
+}
+
+focused_on() {
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
+}
+
+# Without a window manager nothing hands out the keyboard focus: take it.
+focus() {
+    focused_on "$1" || xdotool windowfocus "$1" 2>/dev/null
+    wait_for 10 focused_on "$1"
+}
+
+xvfb_ready_or_gone() {
+    [ -s "$TMP/xvfb.display" ] || ! kill -0 "$XVFB_PID" 2>/dev/null
+}
+
+start_xvfb() {
+    local n
+    for n in $(seq 90 120); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        # -displayfd: our own server writes its number once it is ready, so a server
+        # started meanwhile by someone else on the same number is never mistaken for it.
+        # -noreset: a reset after the last client left would refuse the next client.
+        : >"$TMP/xvfb.display"
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset -displayfd 3 \
+            3>"$TMP/xvfb.display" >"$TMP/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        wait_for 10 xvfb_ready_or_gone
+        if [ -s "$TMP/xvfb.display" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+            export DISPLAY=":$n"
+            return 0
+        fi
+        # Taken meanwhile: try the next number.
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+        XVFB_PID=""
+    done
+    fail "no free X display between :90 and :120"
+}
+
+start_app() {
+    env -u WAYLAND_DISPLAY -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS \
+        -u QT_AUTO_SCREEN_SCALE_FACTOR -u QT_ENABLE_HIGHDPI_SCALING -u QT_FONT_DPI \
+        DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 LANG=C.UTF-8 \
+        XDG_CONFIG_HOME="$TMP/config" XDG_CACHE_HOME="$TMP/cache" \
+        XDG_DATA_HOME="$TMP/data" XDG_RUNTIME_DIR="$TMP/runtime" \
+        "$BIN" >>"$TMP/app.log" 2>&1 &
+    APP_PID=$!
+    wait_for 20 main_window_or_gone
+    app_gone && fail "the program ended before showing its window"
+    visible_window " Pelindra" >/dev/null || fail "the main window did not appear"
+    MAIN=$(visible_window " Pelindra")
+    focus "$MAIN" || fail "the main window did not take the keyboard focus"
+}
+
+# Opens the File menu with Alt+F and picks the entry with access letter $1.
+file_menu() {
+    xdotool key alt+f
+    # The open menu is a second mapped window of the program (it has no WM_NAME).
+    wait_for 10 second_window_shown || fail "the File menu did not open"
+    xdotool key "$1"
+}
+
+wait_for_exit() {
+    wait_for 15 app_gone || fail "the program did not end after $1"
+    wait "$APP_PID"
+    local status=$?
+    APP_PID=""
+    [ "$status" = 0 ] || fail "the program ended with status $status after $1"
+}
+
+# Settings file in the program's key order, CR LF line ends; $1 Motion, $2 Position Angle,
+# $3 Time Interval, $4 Current Directory.
+settings_text() {
+    printf '%s\r\n' "[Object]" "Motion=$1" "Position Angle=$2" "[Pixel Size]" "PixelSize=1.8" \
+        "[Time]" "Total Time=1.5" "Time Interval=$3" "[Mount]" "Mount=False" "EastWest=False" \
+        "RA Direction West=0" "Dec Direction West=0" "Ra Direction East=0" \
+        "Dec Direction East=0" "[Directory]" "Current Directory=$4"
+}
+
+expect_file() {
+    local what=$1 expected=$2 actual=$3
+    [ -f "$actual" ] || fail "$what: $actual is missing"
+    if ! cmp -s "$expected" "$actual"; then
+        echo "--- $what expected:"
+        cat -A "$expected"
+        echo "--- $what actual:"
+        cat -A "$actual"
+        fail "$what differs"
+    fi
+}
+
+mkdir -p "$TMP/config/Pelindra" "$TMP/start" "$TMP/cache" "$TMP/data" "$TMP/runtime"
+chmod 700 "$TMP/runtime"
+# East side, German mount, pixel size 1.8, 1.5 minutes; the chooser opens in start/.
+settings_text 3.5 200 60 "$TMP/start" >"$INI"
+start_xvfb
+
+# Run 1: type the three values, save through the chooser, close with the Close button.
+start_app
+xdotool key ctrl+a && xdotool type 12           # Motion has the focus at start
+xdotool key Tab ctrl+a && xdotool type 35       # Position Angle
+xdotool key Tab ctrl+a && xdotool type 15       # Time Interval
+file_menu s
+wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
+CHOOSER=$(visible_window "Save Track File")
+focus "$CHOOSER" || fail "the save chooser did not take the keyboard focus"
+# The file name field has the focus; the typed path replaces the proposed name.
+xdotool type "$TRK"
+xdotool key Return
+wait_for 15 test -f "$TRK" || fail "no track file was written to $TRK"
+# The chooser may still cover the main window's buttons for a moment.
+wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
+
+# The Close button's centre lies 205 px from the left and 34 px above the bottom of the
+# 249 x 279 px client area (scaled if Qt scales the window).
+read -r WIDTH HEIGHT < <(xdotool getwindowgeometry --shell "$MAIN" |
+    sed -n 's/^WIDTH=//p; s/^HEIGHT=//p' | tr '\n' ' ')
+xdotool mousemove --window "$MAIN" $((205 * WIDTH / 249)) $((HEIGHT - 34 * WIDTH / 249)) click 1
+wait_for_exit "a click on Close"
+
+printf '%s\r\n' "15 -1.0 -1.4" "15 -1.0 -1.4" "15 -0.9 -1.3" "15 -1.0 -1.4" "15 -0.9 -1.4" \
+    "15 -1.0 -1.3" >"$TMP/expected.trk"
+expect_file "track file" "$TMP/expected.trk" "$TRK"
+settings_text 12 35 15 "$TMP" >"$TMP/expected-1.ini"
+expect_file "settings file after Close" "$TMP/expected-1.ini" "$INI"
+
+# Run 2: the stored values come back; a new motion is kept by File > Exit.
+start_app
+xdotool key ctrl+a && xdotool type 7
+file_menu x
+wait_for_exit "File > Exit"
+settings_text 7 35 15 "$TMP" >"$TMP/expected-2.ini"
+expect_file "settings file after Exit" "$TMP/expected-2.ini" "$INI"
+
+echo "PASS"

@@ -1,0 +1,414 @@
+// Runs the built pelindra-track binary and checks what a script would see: standard
+// output, standard error, exit status and the files left behind, byte for byte.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QByteArray out, err;
+};
+
+const QByteArray kFirstExample =
+    "15 -1.0 -1.4\r\n15 -1.0 -1.4\r\n15 -0.9 -1.3\r\n"
+    "15 -1.0 -1.4\r\n15 -0.9 -1.4\r\n15 -1.0 -1.3\r\n";
+const QByteArray kSecondExample =
+    "08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n"
+    "08 +1.5 +0.5\r\n08 +1.4 +0.6\r\n08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n";
+
+QStringList FirstExample(const QStringList& extra = {}) {
+    return QStringList{"--motion", "12",           "--pa",   "35",           "--interval",
+                       "15",       "--pixel-size", "1.8",    "--total-time", "1.5",
+                       "--mount",  "gem",          "--side", "east"} +
+           extra;
+}
+
+QStringList SecondExample(const QString& interval = "8") {
+    return {"--motion", "25",           "--pa", "250",     "--interval", interval, "--pixel-size",
+            "2.2",      "--total-time", "1",    "--mount", "gem",        "--side", "east"};
+}
+
+QByteArray Replaced(QByteArray text, const char* before, const char* after) {
+    return text.replace(before, after);
+}
+
+QByteArray Ini(std::initializer_list<const char*> lines) {
+    QByteArray bytes;
+    for (const char* line : lines) bytes += QByteArray(line) + "\r\n";
+    return bytes;
+}
+
+// The first example's settings; extra lines go to the end of [Time] and of [Mount].
+QByteArray FirstExampleIni(std::initializer_list<const char*> time = {},
+                           std::initializer_list<const char*> mount = {}) {
+    return Ini({"[Object]", "Motion=12", "Position Angle=35", "[Pixel Size]", "PixelSize=1.8",
+                "[Time]", "Total Time=1.5"}) +
+           Ini(time) + Ini({"[Mount]", "EastWest=False"}) + Ini(mount);
+}
+
+const QByteArray kFirstExampleIni = FirstExampleIni();
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+}  // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString Path(const QString& name) const { return dir_->filePath(name); }
+    // A settings path that does not exist: the fresh-start defaults, whatever the user has.
+    QStringList Fresh() const { return {"--settings", Path("none.ini")}; }
+    Result Run(const QStringList& args, const QByteArray& locale = "C.UTF-8",
+               const QString& stdoutFile = {}) const;
+
+  private slots:
+    void init();
+    void workedExamples_data();
+    void workedExamples();
+    void offsets_data();
+    void offsets();
+    void settingsDefaults_data();
+    void settingsDefaults();
+    void freshStartDefaults();
+    void userSettingsFile();
+    void errors_data();
+    void errors();
+    void existingFileNeedsForce();
+    void writeFailures();
+    void offsetsWriteNoFile();
+    void versionAndHelp();
+};
+
+Result TestCli::Run(const QStringList& args, const QByteArray& locale,
+                    const QString& stdoutFile) const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", locale);
+    env.insert("LANG", locale);
+    env.remove("LANGUAGE");
+    // The user's own configuration must never be read or touched by a test.
+    env.insert("XDG_CONFIG_HOME", Path("config"));
+    env.insert("HOME", Path("home"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    if (!stdoutFile.isEmpty()) process.setStandardOutputFile(stdoutFile);
+    process.start(PELINDRA_TRACK, args);
+    Result result;
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        result.err = "did not run to its end: " + process.errorString().toUtf8();
+        return result;
+    }
+    result.code = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TestCli::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    QVERIFY(QDir(dir_->path()).mkpath("config") && QDir(dir_->path()).mkpath("home"));
+}
+
+void TestCli::workedExamples_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("first example") << FirstExample() << QByteArray("C.UTF-8") << kFirstExample;
+    QTest::newRow("second example, 08 prefix")
+        << SecondExample() << QByteArray("C.UTF-8") << kSecondExample;
+    QTest::newRow("interval text 8s copied")
+        << SecondExample("8s") << QByteArray("C.UTF-8") << Replaced(kSecondExample, "08", "08s");
+    QTest::newRow("decimal comma")
+        << FirstExample() << QByteArray("de_DE.UTF-8") << Replaced(kFirstExample, ".", ",");
+    QTest::newRow("fork reverses both on east side")
+        << FirstExample({"--mount", "fork", "--ra-rev-west", "1", "--dec-rev-west", "1"})
+        << QByteArray("C.UTF-8") << Replaced(kFirstExample, "-", "+");
+    QTest::newRow("motion 0") << FirstExample({"--motion", "0", "--total-time", "1"})
+                              << QByteArray("C.UTF-8")
+                              << QByteArray("15 -0.0 -0.0\r\n").repeated(4);
+    QTest::newRow("total time 0 is empty")
+        << FirstExample({"--total-time", "0"}) << QByteArray("C.UTF-8") << QByteArray();
+    QTest::newRow("total time negative is empty")
+        << FirstExample({"--total-time", "-5"}) << QByteArray("C.UTF-8") << QByteArray();
+}
+
+void TestCli::workedExamples() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, expected);
+
+    const Result toStdout = Run(Fresh() + args, locale);
+    QCOMPARE(toStdout.err, QByteArray());
+    QCOMPARE(toStdout.code, 0);
+    QCOMPARE(toStdout.out, expected);
+
+    const QString file = Path("out.trk");
+    const Result toFile = Run(Fresh() + args + QStringList{"-o", file}, locale);
+    QCOMPARE(toFile.err, QByteArray());
+    QCOMPARE(toFile.code, 0);
+    QCOMPARE(toFile.out, QByteArray());
+    QVERIFY(QFileInfo::exists(file));
+    QCOMPARE(ReadAll(file), expected);
+}
+
+void TestCli::offsets_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray c = "C.UTF-8";
+    auto row = [&](const char* name, const QStringList& args, const char* expected) {
+        QTest::newRow(name) << args << c << QByteArray(expected);
+    };
+    row("gem east", FirstExample(), "-0.96 -1.37");
+    row("gem west, ra west", FirstExample({"--side", "west", "--ra-rev-west", "1"}), "+0.96 -1.37");
+    row("gem east ignores west flag", FirstExample({"--ra-rev-west", "1"}), "-0.96 -1.37");
+    row("gem east, dec east", FirstExample({"--dec-rev-east", "1"}), "-0.96 +1.37");
+    row("gem east, ra east", FirstExample({"--ra-rev-east", "1"}), "+0.96 -1.37");
+    row("fork east uses west flags",
+        FirstExample({"--mount", "fork", "--ra-rev-west", "1", "--dec-rev-west", "1"}),
+        "+0.96 +1.37");
+    row("fork west ignores east flags",
+        FirstExample(
+            {"--mount", "fork", "--side", "west", "--ra-rev-east", "1", "--dec-rev-east", "1"}),
+        "-0.96 -1.37");
+    row("flag 2 does not reverse", FirstExample({"--ra-rev-east", "2", "--dec-rev-east", "-1"}),
+        "-0.96 -1.37");
+    row("negative motion", FirstExample({"--motion", "-12"}), "+0.96 +1.37");
+    row("motion 0", FirstExample({"--motion", "0"}), "-0.00 -0.00");
+    row("pa 0", FirstExample({"--motion", "10", "--pa", "0", "--pixel-size", "1"}), "-0.00 -2.50");
+    row("pa 90", FirstExample({"--motion", "1", "--pa", "90", "--pixel-size", "1"}), "-0.25 +0.00");
+    row("pa 180", FirstExample({"--motion", "1", "--pa", "180", "--pixel-size", "1"}),
+        "+0.00 +0.25");
+    row("second example", SecondExample(), "+1.42 +0.52");
+    row("large",
+        FirstExample({"--motion", "5000", "--pa", "10", "--interval", "60", "--pixel-size", "0.5"}),
+        "-1736.48 -9848.08");
+    QTest::newRow("decimal comma")
+        << FirstExample() << QByteArray("de_DE.UTF-8") << QByteArray("-0,96 -1,37");
+    QTest::newRow("decimal comma, large")
+        << FirstExample(
+               {"--motion", "5000", "--pa", "10", "--interval", "60", "--pixel-size", "0.5"})
+        << QByteArray("de_DE.UTF-8") << QByteArray("-1736,48 -9848,08");
+}
+
+void TestCli::offsets() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, expected);
+
+    const Result result = Run(Fresh() + args + QStringList{"--offsets"}, locale);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, expected + '\n');
+}
+
+void TestCli::settingsDefaults_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("first example from file") << kFirstExampleIni << QStringList() << kFirstExample;
+    QTest::newRow("second example from file, interval 8")
+        << Ini({"[Object]", "Motion=25", "Position Angle=250", "[Pixel Size]", "PixelSize=2.2",
+                "[Time]", "Total Time=1", "Time Interval=8", "[Mount]", "EastWest=False"})
+        << QStringList() << kSecondExample;
+    QTest::newRow("option beats file")
+        << kFirstExampleIni << QStringList{"--offsets", "--pa", "0"} << QByteArray("-0.00 -1.67\n");
+    QTest::newRow("interval option beats file text")
+        << FirstExampleIni({"Time Interval=8"}) << QStringList{"--interval", "15"} << kFirstExample;
+    // The window repairs a non-positive interval to the text " 1"; the lines copy it.
+    QTest::newRow("interval 0 repaired")
+        << Ini({"[Object]", "Motion=0", "[Time]", "Total Time=0.1", "Time Interval=0"})
+        << QStringList() << QByteArray("0 1 -0.0 -0.0\r\n").repeated(6);
+    QTest::newRow("fork and west flags from file")
+        << FirstExampleIni({}, {"Mount=True", "RA Direction West=1", "Dec Direction West=1"})
+        << QStringList{"--offsets"} << QByteArray("+0.96 +1.37\n");
+    QTest::newRow("names in any case")
+        << Ini({"[object]", "MOTION=12", "position angle=35", "[PIXEL SIZE]", "pixelsize=1.8",
+                "[mount]", "mount=false", "eastwest=false", "ra direction east=1"})
+        << QStringList{"--offsets"} << QByteArray("+0.96 -1.37\n");
+}
+
+void TestCli::settingsDefaults() {
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, expected);
+
+    const QString file = Path("settings.ini");
+    QVERIFY(WriteAll(file, settings));
+    const Result result = Run(QStringList{"--settings", file} + args);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, expected);
+    // Reading only: the settings file belongs to the window, which saves it when it closes.
+    QCOMPARE(ReadAll(file), settings);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"settings.ini"});
+}
+
+void TestCli::freshStartDefaults() {
+    // Motion 1, PA 0, interval 15, pixel 1, 60 minutes: a quarter pixel per line in Y,
+    // written as 0.2 with a correction to 0.3 on nearly every second line.
+    const Result result = Run(Fresh());
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out.count('\n'), 240);
+    QCOMPARE(result.out.left(20 * 14),
+             QByteArray("15 -0.0 -0.2\r\n15 -0.0 -0.2\r\n15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n"
+                        "15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n"
+                        "15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n"
+                        "15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n"
+                        "15 -0.0 -0.3\r\n15 -0.0 -0.3\r\n15 -0.0 -0.2\r\n15 -0.0 -0.3\r\n"));
+    // Every line one of the two; 60 pixels in all, written as 121 x 0.2 + 119 x 0.3 = 59.9.
+    QCOMPARE(result.out.count("15 -0.0 -0.3\r\n"), 119);
+    QCOMPARE(result.out.count("15 -0.0 -0.2\r\n"), 121);
+    QVERIFY(!QFileInfo::exists(Path("none.ini")));
+}
+
+void TestCli::userSettingsFile() {
+    const QDir config(Path("config"));
+    const QByteArray fresh = Run(Fresh()).out;
+    QCOMPARE(fresh.count('\n'), 240);
+
+    // No file in the user's folder: fresh-start defaults, and still nothing written there.
+    Result result = Run({});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, fresh);
+    QCOMPARE(config.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+
+    const QString user = config.filePath("Pelindra/Pelindra.ini");
+    QVERIFY(config.mkpath("Pelindra") && WriteAll(user, kFirstExampleIni));
+    result = Run({});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, kFirstExample);
+
+    // --settings replaces the user's file entirely, a missing one included.
+    result = Run(Fresh());
+    QCOMPARE(result.out, fresh);
+    QCOMPARE(ReadAll(user), kFirstExampleIni);
+    QCOMPARE(QDir(Path("config/Pelindra")).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"Pelindra.ini"});
+}
+
+void TestCli::errors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("message");
+
+    auto row = [](const char* name, const QStringList& args, int code, const char* message) {
+        QTest::newRow(name) << args << code << QByteArray(message);
+    };
+    row("interval 0", {"--interval", "0"}, 1, "Time Interval Must Be >0");
+    row("interval negative", {"--interval", "-3"}, 1, "Time Interval Must Be >0");
+    row("interval not a number", {"--interval", "abc"}, 1, "Time Interval Must Be >0");
+    row("pixel size 0", {"--pixel-size", "0"}, 1, "Pixel Size Must Be >0");
+    row("pixel size negative", {"--pixel-size", "-1.5"}, 1, "Pixel Size Must Be >0");
+    row("too many intervals", {"--total-time", "600", "--interval", "1"}, 1, "Too many intervals");
+    row("motion beyond single", {"--motion", "1e39"}, 1, "Overflow");
+    row("offset beyond single", {"--motion", "25", "--pixel-size", "1e-45"}, 1, "Overflow");
+    row("unknown option", {"--bogus"}, 2, "bogus");
+    row("mount banana", {"--mount", "banana"}, 2, "--mount");
+    row("side up", {"--side", "up"}, 2, "--side");
+    row("stray argument", {"extra"}, 2, "extra");
+    row("missing value", {"--motion"}, 2, "--motion");
+}
+
+void TestCli::errors() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QByteArray, message);
+
+    const Result toStdout = Run(Fresh() + args);
+    QCOMPARE(toStdout.code, code);
+    QCOMPARE(toStdout.out, QByteArray());
+    QVERIFY2(toStdout.err.contains(message), toStdout.err.constData());
+
+    const QString created = Path("new.trk");
+    Result toFile = Run(Fresh() + QStringList{"-o", created} + args);
+    QCOMPARE(toFile.code, code);
+    QVERIFY2(toFile.err.contains(message), toFile.err.constData());
+    QVERIFY(!QFileInfo::exists(created));
+
+    // Even with --force a failed run leaves an existing file as it was.
+    const QString existing = Path("old.trk");
+    QVERIFY(WriteAll(existing, "old track\r\n"));
+    toFile = Run(Fresh() + QStringList{"-o", existing, "--force"} + args);
+    QCOMPARE(toFile.code, code);
+    QCOMPARE(ReadAll(existing), QByteArray("old track\r\n"));
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.trk"});
+}
+
+void TestCli::existingFileNeedsForce() {
+    const QString file = Path("track.trk");
+    QVERIFY(WriteAll(file, "old track\r\n"));
+    Result result = Run(Fresh() + FirstExample({"-o", file}));
+    QCOMPARE(result.code, 1);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY2(result.err.contains("--force"), result.err.constData());
+    QCOMPARE(ReadAll(file), QByteArray("old track\r\n"));
+
+    result = Run(Fresh() + FirstExample({"-o", file, "--force"}));
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(ReadAll(file), kFirstExample);
+}
+
+void TestCli::writeFailures() {
+    // Each failure names the file and the system's reason, and creates nothing.
+    QString file = Path("missing/track.trk");
+    Result result = Run(Fresh() + FirstExample({"-o", file}));
+    QCOMPARE(result.code, 1);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY2(result.err.contains(file.toUtf8()), result.err.constData());
+    QVERIFY(!QFileInfo::exists(Path("missing")));
+
+    file = Path("config");
+    result = Run(Fresh() + FirstExample({"-o", file, "--force"}));
+    QCOMPARE(result.code, 1);
+    QVERIFY2(result.err.contains(file.toUtf8()), result.err.constData());
+    QVERIFY(QFileInfo(file).isDir());
+
+    // A full disk behind standard output is an error too, not a silent short track.
+    result = Run(Fresh() + FirstExample(), "C.UTF-8", "/dev/full");
+    QCOMPARE(result.code, 1);
+    QVERIFY(!result.err.isEmpty());
+}
+
+void TestCli::offsetsWriteNoFile() {
+    const QString file = Path("track.trk");
+    const Result result = Run(Fresh() + FirstExample({"--offsets", "-o", file}));
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, QByteArray("-0.96 -1.37\n"));
+    QVERIFY(!QFileInfo::exists(file));
+}
+
+void TestCli::versionAndHelp() {
+    Result result = Run({"--version"});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, QByteArray("Pelindra Track File Generator 1.0\n"));
+
+    result = Run({"--help"});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.code, 0);
+    QVERIFY2(result.out.contains("--offsets"), result.out.constData());
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

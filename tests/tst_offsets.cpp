@@ -1,0 +1,245 @@
+#include <QtTest>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "core/Messages.h"
+#include "core/Offsets.h"
+#include "core/TrackParams.h"
+#include "core/Validation.h"
+
+Q_DECLARE_METATYPE(TrackParams)
+
+namespace {
+
+constexpr int kFork = -1, kGem = 0;
+constexpr int kWest = -1, kEast = 0;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// Captions and message boxes in the order they happen, so both order and count are seen.
+class Recorder : public OffsetDisplay, public Messages {
+  public:
+    QStringList events;
+    void SetDeltaXCaption(const std::string& caption) override {
+        events << "X " + QString::fromStdString(caption);
+    }
+    void SetDeltaYCaption(const std::string& caption) override {
+        events << "Y " + QString::fromStdString(caption);
+    }
+    void ShowError(const std::string& text) override {
+        events << "ERROR " + QString::fromStdString(text);
+    }
+};
+
+TrackParams Make(float motion, float pa, float interval, float pixSize, int mount, int side,
+                 int raWest = 0, int decWest = 0, int raEast = 0, int decEast = 0) {
+    TrackParams p;
+    p.Motion = motion;
+    p.PA = pa;
+    p.TimeInterval = interval;
+    p.PixSize = pixSize;
+    p.TotalTime = 60;
+    p.MountType = std::int16_t(mount);
+    p.EastWest = std::int16_t(side);
+    p.RaRevWest = std::int16_t(raWest);
+    p.DecRevWest = std::int16_t(decWest);
+    p.RARevEast = std::int16_t(raEast);
+    p.DecRevEast = std::int16_t(decEast);
+    return p;
+}
+
+// The first worked example: 12"/min at PA 35, 15 s intervals, 1.8"/pixel.
+TrackParams Example(int mount, int side, int raWest = 0, int decWest = 0, int raEast = 0,
+                    int decEast = 0) {
+    return Make(12, 35, 15, 1.8f, mount, side, raWest, decWest, raEast, decEast);
+}
+
+QString Msg(std::string_view text) {
+    return "ERROR " + QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+quint32 Bits(float f) {
+    return std::bit_cast<quint32>(f);
+}
+
+}  // namespace
+
+class TestOffsets : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void validate_data();
+    void validate();
+    void update_data();
+    void update();
+    void storedMagnitudes();
+    void forkIgnoresPierSide_data();
+    void forkIgnoresPierSide();
+    void overflow_data();
+    void overflow();
+};
+
+void TestOffsets::validate_data() {
+    QTest::addColumn<float>("pixSize");
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<bool>("rejected");
+    QTest::addColumn<QStringList>("events");
+
+    const QString pixel = Msg(kPixelSizeMessage);
+    const QString interval = Msg(kTimeIntervalMessage);
+    QTest::newRow("both zero: pixel size only") << 0.0f << 0.0f << true << QStringList{pixel};
+    QTest::newRow("pixel size -1.5") << -1.5f << 15.0f << true << QStringList{pixel};
+    QTest::newRow("pixel size -0") << -0.0f << 15.0f << true << QStringList{pixel};
+    QTest::newRow("pixel size NaN") << kNaN << 15.0f << true << QStringList{pixel};
+    QTest::newRow("pixel size NaN, interval 0") << kNaN << 0.0f << true << QStringList{pixel};
+    QTest::newRow("interval 0") << 1.0f << 0.0f << true << QStringList{interval};
+    QTest::newRow("interval -15") << 1.0f << -15.0f << true << QStringList{interval};
+    QTest::newRow("interval NaN") << 1.0f << kNaN << true << QStringList{interval};
+    QTest::newRow("halves") << 0.5f << 0.5f << false << QStringList{};
+    QTest::newRow("smallest positive") << 0x1p-149f << 0x1p-149f << false << QStringList{};
+}
+
+void TestOffsets::validate() {
+    QFETCH(float, pixSize);
+    QFETCH(float, interval);
+    QFETCH(bool, rejected);
+    QFETCH(QStringList, events);
+
+    // Motion, PA, total time and flags are never checked, whatever they hold.
+    TrackParams params = Make(0, -720, interval, pixSize, 7, 3, 2, -1, 2, -1);
+    params.TotalTime = -5;
+    Recorder recorder;
+    QCOMPARE(Functions::ValidateParams(params, recorder), rejected);
+    QCOMPARE(recorder.events, events);
+}
+
+void TestOffsets::update_data() {
+    QTest::addColumn<TrackParams>("params");
+    QTest::addColumn<QByteArray>("separator");
+    QTest::addColumn<QString>("x");
+    QTest::addColumn<QString>("y");
+
+    auto row = [&](const char* name, const TrackParams& p, const char* x, const char* y,
+                   const QByteArray& separator = ".") {
+        QTest::newRow(name) << p << separator << QString(x) << QString(y);
+    };
+    // Worked examples.
+    row("GEM East", Example(kGem, kEast), "-0.96", "-1.37");
+    row("GEM West, RaRevWest", Example(kGem, kWest, 1), "+0.96", "-1.37");
+    row("GEM East, RaRevWest", Example(kGem, kEast, 1), "-0.96", "-1.37");
+    row("GEM East, DecRevEast", Example(kGem, kEast, 0, 0, 0, 1), "-0.96", "+1.37");
+    row("fork East, West flags", Example(kFork, kEast, 1, 1), "+0.96", "+1.37");
+    row("fork West, East flags", Example(kFork, kWest, 0, 0, 1, 1), "-0.96", "-1.37");
+    row("motion -12", Make(-12, 35, 15, 1.8f, kGem, kEast), "+0.96", "+1.37");
+    row("motion 0", Make(0, 35, 15, 1.8f, kGem, kEast), "-0.00", "-0.00");
+    row("PA 0", Make(10, 0, 15, 1, kGem, kEast), "-0.00", "-2.50");
+    row("PA 90", Make(1, 90, 15, 1, kGem, kEast), "-0.25", "+0.00");
+    row("PA 180", Make(1, 180, 15, 1, kGem, kEast), "+0.00", "+0.25");
+    row("PA 250", Make(25, 250, 8, 2.2f, kGem, kEast), "+1.42", "+0.52");
+    row("motion 5000", Make(5000, 10, 60, 0.5f, kGem, kEast), "-1736.48", "-9848.08");
+    // PA is used as given, without reduction.
+    row("PA 270", Make(1, 270, 15, 1, kGem, kEast), "+0.25", "-0.00");
+    row("PA 720", Make(10, 720, 15, 1, kGem, kEast), "-0.00", "-2.50");
+    row("PA -90", Make(1, -90, 15, 1, kGem, kEast), "+0.25", "+0.00");
+    // Only a flag of exactly 1 reverses.
+    row("GEM East, flags 2", Example(kGem, kEast, 2, 2, 2, 2), "-0.96", "-1.37");
+    row("GEM East, flags -1", Example(kGem, kEast, -1, -1, -1, -1), "-0.96", "-1.37");
+    row("GEM West, flags 2", Example(kGem, kWest, 2, 2, 2, 2), "-0.96", "-1.37");
+    row("GEM West, flags -1", Example(kGem, kWest, -1, -1, -1, -1), "-0.96", "-1.37");
+    row("fork, flags 2 and -1", Example(kFork, kWest, 2, -1, 1, 1), "-0.96", "-1.37");
+    // The locale's separator goes through as given.
+    row("comma", Example(kGem, kEast), "-0,96", "-1,37", ",");
+    row("comma, no grouping", Make(5000, 10, 60, 0.5f, kGem, kEast), "-1736,48", "-9848,08", ",");
+}
+
+void TestOffsets::update() {
+    QFETCH(TrackParams, params);
+    QFETCH(QByteArray, separator);
+    QFETCH(QString, x);
+    QFETCH(QString, y);
+
+    Recorder recorder;
+    const std::string_view sep(separator.constData(), std::size_t(separator.size()));
+    QVERIFY(Functions::UpdateOffsets(params, recorder, recorder, sep));
+    QCOMPARE(recorder.events, (QStringList{"X " + x, "Y " + y}));
+    QCOMPARE(QString::fromStdString(params.SignX), x.left(1));
+    QCOMPARE(QString::fromStdString(params.SignY), y.left(1));
+    // Stored magnitudes are never negative (not even -0) and agree with the captions.
+    QVERIFY(!std::signbit(params.DeltaX) && !std::signbit(params.DeltaY));
+    const auto shown = [&](const QString& caption) {
+        return QString(caption.mid(1)).replace(QString::fromUtf8(separator), ".").toDouble();
+    };
+    QVERIFY(std::fabs(params.DeltaX - shown(x)) <= 0.0050001);
+    QVERIFY(std::fabs(params.DeltaY - shown(y)) <= 0.0050001);
+
+    // Both labels are rewritten on every call, even with unchanged text.
+    QVERIFY(Functions::UpdateOffsets(params, recorder, recorder, sep));
+    QCOMPARE(recorder.events, (QStringList{"X " + x, "Y " + y, "X " + x, "Y " + y}));
+}
+
+// Computed in double, rounded to single once when stored.
+void TestOffsets::storedMagnitudes() {
+    TrackParams params = Example(kGem, kEast);
+    Recorder recorder;
+    QVERIFY(Functions::UpdateOffsets(params, recorder, recorder, "."));
+    QCOMPARE(Bits(params.DeltaX), Bits(0.955960750579834f));
+    QCOMPARE(Bits(params.DeltaY), Bits(1.3652534484863281f));
+    QCOMPARE(params.SignX, std::string("-"));
+    QCOMPARE(params.SignY, std::string("-"));
+}
+
+void TestOffsets::forkIgnoresPierSide_data() {
+    QTest::addColumn<int>("flags");
+    for (int flags = 0; flags < 16; ++flags)
+        QTest::newRow(qPrintable(QString("flags %1").arg(flags, 4, 2, QChar('0')))) << flags;
+}
+
+void TestOffsets::forkIgnoresPierSide() {
+    QFETCH(int, flags);
+    Recorder west, east;
+    TrackParams p =
+        Example(kFork, kWest, flags & 1, flags >> 1 & 1, flags >> 2 & 1, flags >> 3 & 1);
+    QVERIFY(Functions::UpdateOffsets(p, west, west, "."));
+    p.EastWest = kEast;
+    QVERIFY(Functions::UpdateOffsets(p, east, east, "."));
+    QCOMPARE(east.events, west.events);
+    // Only the West flags act: bit 0 reverses X, bit 1 reverses Y.
+    QCOMPARE(west.events,
+             (QStringList{flags & 1 ? "X +0.96" : "X -0.96", flags & 2 ? "Y +1.37" : "Y -1.37"}));
+}
+
+void TestOffsets::overflow_data() {
+    QTest::addColumn<TrackParams>("params");
+
+    QTest::newRow("both axes") << Make(25, 35, 15, 1e-45f, kGem, kEast);
+    QTest::newRow("Y only (X is -0)") << Make(25, 0, 15, 1e-45f, kGem, kEast);
+    QTest::newRow("X only (Y fits)") << Make(25, 90, 15, 1e-45f, kGem, kEast);
+    QTest::newRow("huge motion and interval") << Make(3e38f, 35, 1e10f, 1, kGem, kEast);
+}
+
+// An offset beyond single range is reported once and changes nothing: no infinity is
+// stored and the previous captions stay.
+void TestOffsets::overflow() {
+    QFETCH(TrackParams, params);
+
+    TrackParams record = Example(kGem, kWest, 1);
+    Recorder recorder;
+    QVERIFY(Functions::UpdateOffsets(record, recorder, recorder, "."));
+    const TrackParams before = record;
+
+    record.Motion = params.Motion;
+    record.PA = params.PA;
+    record.TimeInterval = params.TimeInterval;
+    record.PixSize = params.PixSize;
+    record.EastWest = params.EastWest;
+    recorder.events.clear();
+    QVERIFY(!Functions::UpdateOffsets(record, recorder, recorder, "."));
+    QCOMPARE(recorder.events, QStringList{Msg(kOverflowMessage)});
+    QCOMPARE(Bits(record.DeltaX), Bits(before.DeltaX));
+    QCOMPARE(Bits(record.DeltaY), Bits(before.DeltaY));
+    QCOMPARE(record.SignX, before.SignX);
+    QCOMPARE(record.SignY, before.SignY);
+}
+
+QTEST_APPLESS_MAIN(TestOffsets)
+#include "tst_offsets.moc"

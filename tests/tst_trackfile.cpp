@@ -1,0 +1,578 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+
+#include "core/Validation.h"
+#include "trackfile/FileExists.h"
+#include "trackfile/SaveCommand.h"
+#include "trackfile/TrackWriter.h"
+
+Q_DECLARE_METATYPE(TrackParams)
+
+namespace {
+
+QByteArray ToQt(const std::string& bytes) {
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+// Each line followed by CR LF, the way the track file ends every line.
+QByteArray Lines(const QByteArrayList& lines) {
+    QByteArray bytes;
+    for (const QByteArray& line : lines) bytes += line + "\r\n";
+    return bytes;
+}
+
+QByteArrayList Repeat(const QByteArray& line, int count) {
+    QByteArrayList lines;
+    for (int i = 0; i < count; ++i) lines << line;
+    return lines;
+}
+
+// The main window as the save command sees it: scripted answers, every effect recorded.
+class FakeUi : public SaveCommandUi {
+  public:
+    std::optional<std::string> choice;  // nullopt: the user cancels the chooser
+    bool answer = true;
+    std::string intervalText = "15";
+    std::function<void()> whileChoosing;  // something the user does while the chooser is open
+
+    QStringList messages;
+    QStringList chooserFolders;
+    int questions = 0;
+    QString captionX, captionY;
+
+    void ShowError(const std::string& text) override { messages << QString::fromStdString(text); }
+    void SetDeltaXCaption(const std::string& c) override { captionX = QString::fromStdString(c); }
+    void SetDeltaYCaption(const std::string& c) override { captionY = QString::fromStdString(c); }
+    std::optional<std::string> ChooseTrackFile(const std::string& folder) override {
+        chooserFolders << QString::fromStdString(folder);
+        if (whileChoosing) whileChoosing();
+        return choice;
+    }
+    bool ConfirmOverwrite() override {
+        ++questions;
+        return answer;
+    }
+    std::string TimeIntervalText() override { return intervalText; }
+};
+
+// German mount on the East side, nothing reversed, as in both worked examples.
+TrackParams Params(float motion, float pa, float pixSize, float totalTime, float interval) {
+    TrackParams p;
+    p.Motion = motion;
+    p.PA = pa;
+    p.PixSize = pixSize;
+    p.TotalTime = totalTime;
+    p.TimeInterval = interval;
+    p.MountType = kFalse;
+    p.EastWest = kFalse;
+    return p;
+}
+TrackParams Example1() {
+    return Params(12, 35, 1.8f, 1.5f, 15);
+}
+TrackParams Example2() {
+    return Params(25, 250, 2.2f, 1, 8);
+}
+
+const QByteArrayList kExample1 = {"15 -1.0 -1.4", "15 -1.0 -1.4", "15 -0.9 -1.3",
+                                  "15 -1.0 -1.4", "15 -0.9 -1.4", "15 -1.0 -1.3"};
+
+QByteArrayList Example2Lines(const QByteArray& interval) {
+    QByteArrayList lines = Repeat(interval + " +1.4 +0.5", 4);
+    lines << interval + " +1.5 +0.5" << interval + " +1.4 +0.6" << interval + " +1.4 +0.5"
+          << interval + " +1.4 +0.5";
+    return lines;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Everything under `dir`, hidden entries included, so stray temporary files show up.
+QStringList Listing(const QString& dir) {
+    QStringList names;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) names << QDir(dir).relativeFilePath(it.next());
+    names.sort();
+    return names;
+}
+
+}  // namespace
+
+class TestTrackFile : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString Path(const QString& name) const {
+        return name.isEmpty() || name.startsWith('/') ? name : dir_->filePath(name);
+    }
+
+  private slots:
+    void init();
+
+    void intervalText_data();
+    void intervalText();
+    void trackText_data();
+    void trackText();
+    void trackTextStaysWithinATenth_data();
+    void trackTextStaysWithinATenth();
+    void trackTextOverflow();
+
+    void fileExists_data();
+    void fileExists();
+
+    void saveWritesTrack_data();
+    void saveWritesTrack();
+    void rowCount_data();
+    void rowCount();
+    void firstValidationStopsBeforeChooser_data();
+    void firstValidationStopsBeforeChooser();
+    void recordReadAfterChooser();
+    void cancel();
+    void overwrite_data();
+    void overwrite();
+    void writeFailure_data();
+    void writeFailure();
+    void interruptedWriteKeepsOldFile();
+};
+
+void TestTrackFile::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TestTrackFile::intervalText_data() {
+    QTest::addColumn<QByteArray>("box");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("5") << QByteArray("5") << QByteArray("05");
+    QTest::newRow("7.5") << QByteArray("7.5") << QByteArray("07.5");
+    QTest::newRow("0.5") << QByteArray("0.5") << QByteArray("00.5");
+    QTest::newRow("15") << QByteArray("15") << QByteArray("15");
+    QTest::newRow("trailing text") << QByteArray("8s") << QByteArray("08s");
+    QTest::newRow("repaired interval") << QByteArray(" 1") << QByteArray("0 1");
+    QTest::newRow("blank between digits") << QByteArray("1 2") << QByteArray("1 2");
+    QTest::newRow("exponent") << QByteArray("1e1") << QByteArray("1e1");
+    QTest::newRow("no number") << QByteArray("abc") << QByteArray("0abc");
+    QTest::newRow("empty") << QByteArray("") << QByteArray("0");
+}
+
+void TestTrackFile::intervalText() {
+    QFETCH(QByteArray, box);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(ToQt(IntervalText(box.toStdString())), expected);
+}
+
+void TestTrackFile::trackText_data() {
+    QTest::addColumn<float>("deltaX");
+    QTest::addColumn<float>("deltaY");
+    QTest::addColumn<QByteArray>("signs");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QByteArray>("separator");
+    QTest::addColumn<QByteArray>("expected");
+
+    const float x1 = float(0.955960750579834), y1 = float(1.3652534484863281);
+    QTest::newRow("first example")
+        << x1 << y1 << QByteArray("--") << 6 << QByteArray(".") << Lines(kExample1);
+    QByteArrayList comma = kExample1;
+    for (QByteArray& line : comma) line.replace('.', ',');
+    QTest::newRow("locale comma") << x1 << y1 << QByteArray("--") << 6 << QByteArray(",")
+                                  << Lines(comma);
+
+    // Below 0.05 the step is 0.0 and only the corrections write anything.
+    QByteArrayList column;
+    for (const char* x :
+         {"0.0", "0.0", "0.1", "0.0", "0.1", "0.0", "0.1", "0.0", "0.1", "0.0", "0.0", "0.1"})
+        column << QByteArray("15 +") + x + " -0.0";
+    QTest::newRow("0.045 column") << 0.045f << 0.0f << QByteArray("+-") << 12 << QByteArray(".")
+                                  << Lines(column);
+    // 0.05 steps 0.1; on the second row d is exactly the single 0.1, which counts.
+    QTest::newRow("d exactly a tenth") << 0.05f << 0.05f << QByteArray("++") << 2 << QByteArray(".")
+                                       << Lines({"15 +0.1 +0.1", "15 +0.0 +0.0"});
+    // 0.025 steps 0.0; four of them sum to exactly the single 0.1, so d is -0.1 on row 4.
+    QTest::newRow("d exactly minus a tenth")
+        << 0.025f << 0.0f << QByteArray("+-") << 4 << QByteArray(".")
+        << Lines({"15 +0.0 -0.0", "15 +0.0 -0.0", "15 +0.0 -0.0", "15 +0.1 -0.0"});
+    QTest::newRow("zero offset") << 0.0f << 0.0f << QByteArray("--") << 3 << QByteArray(".")
+                                 << Lines(Repeat("15 -0.0 -0.0", 3));
+    // The step is rounded half to even, on the single-precision value.
+    QTest::newRow("0.25 steps 0.2, 0.35 steps 0.3")
+        << 0.25f << 0.35f << QByteArray("++") << 1 << QByteArray(".") << Lines({"15 +0.2 +0.3"});
+    QTest::newRow("no rows") << x1 << y1 << QByteArray("--") << 0 << QByteArray(".")
+                             << QByteArray();
+}
+
+void TestTrackFile::trackText() {
+    QFETCH(float, deltaX);
+    QFETCH(float, deltaY);
+    QFETCH(QByteArray, signs);
+    QFETCH(int, rows);
+    QFETCH(QByteArray, separator);
+    QFETCH(QByteArray, expected);
+
+    TrackParams p;
+    p.DeltaX = deltaX;
+    p.DeltaY = deltaY;
+    p.SignX = signs.left(1).toStdString();
+    p.SignY = signs.mid(1).toStdString();
+    const auto text = TrackText(p, rows, "15", separator.toStdString());
+    QVERIFY(text.has_value());
+    QCOMPARE(ToQt(*text), expected);
+}
+
+void TestTrackFile::trackTextStaysWithinATenth_data() {
+    QTest::addColumn<float>("delta");
+    QTest::addColumn<int>("rows");
+    for (float delta : {0.045f, 0.25f, 0.37f, 0.95596075f, 2.349f})
+        QTest::addRow("%g", double(delta)) << delta << (delta < 0.5f ? 500 : 100);
+}
+
+// The written steps, summed, never run a tenth or more from the true running total, and
+// no line moves more than a tenth away from the rounded step.
+void TestTrackFile::trackTextStaysWithinATenth() {
+    QFETCH(float, delta);
+    QFETCH(int, rows);
+
+    TrackParams p;
+    p.DeltaX = delta;
+    p.DeltaY = delta;
+    p.SignX = "+";
+    p.SignY = "-";
+    const auto text = TrackText(p, rows, "15", ".");
+    QVERIFY(text.has_value());
+    const QByteArrayList lines = ToQt(*text).split('\n');
+    QCOMPARE(lines.size(), rows + 1);  // the last line ends with CR LF too
+    QVERIFY(lines.last().isEmpty());
+
+    const double step = std::nearbyint(double(delta) * 10) / 10;
+    double written = 0;
+    for (int i = 0; i < rows; ++i) {
+        const QByteArrayList fields = lines[i].chopped(1).split(' ');
+        QCOMPARE(fields.size(), 3);
+        QCOMPARE(fields[0], QByteArray("15"));
+        QVERIFY(fields[1].startsWith('+'));
+        QCOMPARE(fields[2], "-" + fields[1].mid(1));  // same correction on both axes
+        const double out = fields[1].mid(1).toDouble();
+        QVERIFY2(std::fabs(out - step) < 0.1 + 1e-9, lines[i].constData());
+        written += out;
+        // The totals are singles: allow for their rounding over the rows.
+        QVERIFY2(std::fabs(written - double(delta) * (i + 1)) < 0.1 + 1e-3,
+                 qPrintable(QString("row %1").arg(i + 1)));
+    }
+}
+
+void TestTrackFile::trackTextOverflow() {
+    TrackParams p;
+    p.DeltaX = 3e38f;  // the second row's running total no longer fits a float
+    p.SignX = p.SignY = "+";
+    QVERIFY(TrackText(p, 1, "15", ".").has_value());
+    QVERIFY(!TrackText(p, 2, "15", ".").has_value());
+}
+
+void TestTrackFile::fileExists_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("file") << "plain.trk" << true;
+    QTest::newRow("hidden file") << ".x.trk" << true;
+    QTest::newRow("link to file") << "link.trk" << true;
+    QTest::newRow("device") << "/dev/null" << true;
+    QTest::newRow("folder") << "sub" << false;
+    QTest::newRow("link to folder") << "sublink" << false;
+    QTest::newRow("missing") << "missing.trk" << false;
+    QTest::newRow("empty name") << "" << false;
+}
+
+void TestTrackFile::fileExists() {
+    QFETCH(QString, name);
+    QFETCH(bool, expected);
+
+    WriteAll(Path("plain.trk"), "x");
+    WriteAll(Path(".x.trk"), "x");
+    QVERIFY(QDir(dir_->path()).mkdir("sub"));
+    QVERIFY(QFile::link(Path("plain.trk"), Path("link.trk")));
+    QVERIFY(QFile::link(Path("sub"), Path("sublink")));
+
+    QCOMPARE(Functions::FileExists(Path(name).toStdString()), expected);
+}
+
+void TestTrackFile::saveWritesTrack_data() {
+    QTest::addColumn<TrackParams>("params");
+    QTest::addColumn<QByteArray>("interval");
+    QTest::addColumn<QByteArray>("separator");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("captionX");
+    QTest::addColumn<QString>("captionY");
+
+    QTest::newRow("first example")
+        << Example1() << QByteArray("15") << QByteArray(".") << Lines(kExample1) << "-0.96"
+        << "-1.37";
+    QByteArrayList comma = kExample1;
+    for (QByteArray& line : comma) line.replace('.', ',');
+    QTest::newRow("first example, comma")
+        << Example1() << QByteArray("15") << QByteArray(",") << Lines(comma) << "-0,96"
+        << "-1,37";
+    QTest::newRow("second example")
+        << Example2() << QByteArray("8") << QByteArray(".") << Lines(Example2Lines("08")) << "+1.42"
+        << "+0.52";
+    QTest::newRow("text after the number") << Example2() << QByteArray("8s") << QByteArray(".")
+                                           << Lines(Example2Lines("08s")) << "+1.42"
+                                           << "+0.52";
+
+    QTest::newRow("no motion") << Params(0, 35, 1.8f, 1, 15) << QByteArray("15") << QByteArray(".")
+                               << Lines(Repeat("15 -0.0 -0.0", 4)) << "-0.00"
+                               << "-0.00";
+
+    // The interval repaired by the main window: three one-second rows.
+    QTest::newRow("repaired interval")
+        << Params(12, 35, 1.8f, 0.05f, 1) << QByteArray(" 1") << QByteArray(".")
+        << Lines({"0 1 -0.1 -0.1", "0 1 -0.1 -0.1", "0 1 -0.0 -0.1"}) << "-0.06"
+        << "-0.09";
+}
+
+void TestTrackFile::saveWritesTrack() {
+    QFETCH(TrackParams, params);
+    QFETCH(QByteArray, interval);
+    QFETCH(QByteArray, separator);
+    QFETCH(QByteArray, expected);
+    QFETCH(QString, captionX);
+    QFETCH(QString, captionY);
+
+    FakeUi ui;
+    ui.choice = Path("track.trk").toStdString();
+    ui.intervalText = interval.toStdString();
+    QVERIFY(Functions::SaveTrackFile(params, ui, separator.toStdString()));
+
+    QCOMPARE(ReadAll(Path("track.trk")), expected);
+    QCOMPARE(ui.messages, QStringList());
+    QCOMPARE(ui.questions, 0);
+    QCOMPARE(ui.captionX, captionX);
+    QCOMPARE(ui.captionY, captionY);
+    QCOMPARE(QString::fromStdString(params.Directory), dir_->path());
+    QCOMPARE(Listing(dir_->path()), QStringList{"track.trk"});
+}
+
+void TestTrackFile::rowCount_data() {
+    QTest::addColumn<float>("totalTime");
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<int>("lines");  // -1: too many intervals, -2: some other error
+
+    QTest::newRow("1.5 min / 15 s") << 1.5f << 15.0f << 6;
+    QTest::newRow("7.5 rounds up to 8") << 1.0f << 8.0f << 8;
+    QTest::newRow("2.5 rounds down to 2") << 1.0f << 24.0f << 2;
+    QTest::newRow("1.5 rounds up to 2") << 1.0f << 40.0f << 2;
+    QTest::newRow("zero time empties") << 0.0f << 15.0f << 0;
+    QTest::newRow("negative time empties") << -5.0f << 15.0f << 0;
+    QTest::newRow("32766.5 rounds to 32766") << 65533.0f << 120.0f << 32766;
+    QTest::newRow("exactly 32767") << 32767.0f << 60.0f << 32767;
+    QTest::newRow("32767.5 rounds to 32768") << 65535.0f << 120.0f << -1;
+    QTest::newRow("36000") << 600.0f << 1.0f << -1;
+    QTest::newRow("-36000") << -600.0f << 1.0f << -2;
+}
+
+void TestTrackFile::rowCount() {
+    QFETCH(float, totalTime);
+    QFETCH(float, interval);
+    QFETCH(int, lines);
+
+    const QByteArray old = "old content\r\n";
+    WriteAll(Path("track.trk"), old);
+    TrackParams p = Example1();
+    p.TotalTime = totalTime;
+    p.TimeInterval = interval;
+    FakeUi ui;
+    ui.choice = Path("track.trk").toStdString();
+    const bool written = Functions::SaveTrackFile(p, ui, ".");
+
+    QCOMPARE(ui.questions, 1);
+    QCOMPARE(Listing(dir_->path()), QStringList{"track.trk"});
+    const QByteArray bytes = ReadAll(Path("track.trk"));
+    if (lines < 0) {
+        QVERIFY(!written);
+        QCOMPARE(ui.messages.size(), 1);
+        if (lines == -1)
+            QCOMPARE(ui.messages[0],
+                     "Too many intervals: the track would need more than 32767 lines");
+        QCOMPARE(bytes, old);
+    } else {
+        QVERIFY(written);
+        QCOMPARE(ui.messages, QStringList());
+        QCOMPARE(bytes.count("\r\n"), lines);
+        QCOMPARE(bytes.count('\n'), lines);
+        QVERIFY(lines == 0 || bytes.endsWith("\r\n"));
+    }
+}
+
+void TestTrackFile::firstValidationStopsBeforeChooser_data() {
+    QTest::addColumn<float>("pixSize");
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("pixel size 0") << 0.0f << 15.0f << QString(kPixelSizeMessage.data());
+    QTest::newRow("interval 0") << 1.0f << 0.0f << QString(kTimeIntervalMessage.data());
+    QTest::newRow("interval negative") << 1.0f << -8.0f << QString(kTimeIntervalMessage.data());
+}
+
+void TestTrackFile::firstValidationStopsBeforeChooser() {
+    QFETCH(float, pixSize);
+    QFETCH(float, interval);
+    QFETCH(QString, message);
+
+    TrackParams p = Example1();
+    p.PixSize = pixSize;
+    p.TimeInterval = interval;
+    p.Directory = "/old";
+    FakeUi ui;
+    ui.choice = Path("track.trk").toStdString();
+    QVERIFY(!Functions::SaveTrackFile(p, ui, "."));
+    QCOMPARE(ui.messages, QStringList{message});
+    QCOMPARE(ui.chooserFolders, QStringList());
+    QCOMPARE(QString::fromStdString(p.Directory), "/old");
+    QCOMPARE(Listing(dir_->path()), QStringList());
+}
+
+// A setup applied while the chooser is open counts: the record is read after it closes.
+void TestTrackFile::recordReadAfterChooser() {
+    TrackParams p = Example1();
+    FakeUi ui;
+    ui.choice = Path("longer.trk").toStdString();
+    ui.whileChoosing = [&] { p.TotalTime = 3; };
+    QVERIFY(Functions::SaveTrackFile(p, ui, "."));
+    QCOMPARE(ReadAll(Path("longer.trk")).count("\r\n"), 12);
+
+    p = Example1();
+    FakeUi invalid;
+    invalid.choice = Path("invalid.trk").toStdString();
+    invalid.whileChoosing = [&] { p.PixSize = 0; };
+    QVERIFY(!Functions::SaveTrackFile(p, invalid, "."));
+    QCOMPARE(invalid.messages, QStringList{QString(kPixelSizeMessage.data())});
+    QVERIFY(!QFileInfo::exists(Path("invalid.trk")));
+}
+
+void TestTrackFile::cancel() {
+    TrackParams p = Example1();
+    p.Directory = dir_->path().toStdString() + "/remembered";
+    FakeUi ui;
+    ui.choice = std::nullopt;
+    QVERIFY(!Functions::SaveTrackFile(p, ui, "."));
+    QCOMPARE(ui.chooserFolders, QStringList{dir_->path() + "/remembered"});
+    QCOMPARE(ui.questions, 0);
+    QCOMPARE(ui.messages, QStringList());
+    QCOMPARE(QString::fromStdString(p.Directory), dir_->path() + "/remembered");
+    QCOMPARE(Listing(dir_->path()), QStringList());
+}
+
+void TestTrackFile::overwrite_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("replaced");
+
+    QTest::newRow("new file") << "new.trk" << false << false << true;
+    QTest::newRow("existing, Yes") << "old.trk" << true << true << true;
+    QTest::newRow("existing, No") << "old.trk" << true << false << false;
+    QTest::newRow("hidden, Yes") << ".x.trk" << true << true << true;
+}
+
+void TestTrackFile::overwrite() {
+    QFETCH(QString, name);
+    QFETCH(bool, exists);
+    QFETCH(bool, answer);
+    QFETCH(bool, replaced);
+
+    // Longer than the new track, so a partial replacement would show.
+    const QByteArray old = QByteArray(4000, 'z') + "\r\n";
+    if (exists) WriteAll(Path(name), old);
+
+    TrackParams p = Example1();
+    p.Directory = "/old";
+    FakeUi ui;
+    ui.choice = Path(name).toStdString();
+    ui.answer = answer;
+    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), replaced);
+
+    QCOMPARE(ui.questions, exists ? 1 : 0);
+    QCOMPARE(ui.messages, QStringList());
+    QCOMPARE(ReadAll(Path(name)), replaced ? Lines(kExample1) : old);
+    // The chosen folder is remembered even when the user declines.
+    QCOMPARE(QString::fromStdString(p.Directory), QFileInfo(Path(name)).absolutePath());
+}
+
+void TestTrackFile::writeFailure_data() {
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("missing folder") << "missing/x.trk";
+    QTest::newRow("parent is a file") << "plain/x.trk";
+    QTest::newRow("proc") << "/proc/x.trk";
+    QTest::newRow("name of a folder") << "sub";
+    QTest::newRow("device full") << "/dev/full";
+}
+
+void TestTrackFile::writeFailure() {
+    QFETCH(QString, name);
+
+    WriteAll(Path("plain"), "keep\r\n");
+    QVERIFY(QDir(dir_->path()).mkdir("sub"));
+    const QStringList before = Listing(dir_->path());
+
+    TrackParams p = Example1();
+    FakeUi ui;
+    ui.choice = Path(name).toStdString();
+    QVERIFY(!Functions::SaveTrackFile(p, ui, "."));
+
+    QCOMPARE(ui.messages.size(), 1);
+    QVERIFY2(ui.messages[0].contains(Path(name)), qPrintable(ui.messages[0]));
+    QCOMPARE(Listing(dir_->path()), before);
+    QCOMPARE(ReadAll(Path("plain")), QByteArray("keep\r\n"));
+    QVERIFY(!QFileInfo::exists("/proc/x.trk"));
+    // A device is written in place, never replaced by a regular file.
+    struct stat info {};
+    QCOMPARE(stat("/dev/full", &info), 0);
+    QVERIFY(S_ISCHR(info.st_mode));
+}
+
+// A write that stops half way (here at the file-size limit) leaves the old file whole.
+void TestTrackFile::interruptedWriteKeepsOldFile() {
+    const QByteArray old = "old content\r\n";
+    WriteAll(Path("keep.trk"), old);
+    TrackParams p = Example1();
+    p.TotalTime = 32767;
+    p.TimeInterval = 60;  // about 400 kB of lines
+    FakeUi ui;
+    ui.choice = Path("keep.trk").toStdString();
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = Functions::SaveTrackFile(p, ui, ".");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!written);
+    QCOMPARE(ui.messages.size(), 1);
+    QVERIFY2(ui.messages[0].contains(Path("keep.trk")), qPrintable(ui.messages[0]));
+    QCOMPARE(ReadAll(Path("keep.trk")), old);
+    QCOMPARE(Listing(dir_->path()), QStringList{"keep.trk"});
+}
+
+QTEST_GUILESS_MAIN(TestTrackFile)
+#include "tst_trackfile.moc"

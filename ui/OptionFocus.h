@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QRadioButton>
+
+// Tab enters a pair of option buttons at the selected one (Qt would pick the one that
+// last had the focus). Call after the focus has moved.
+inline void FocusSelectedOption(QWidget* focused) {
+    auto* option = qobject_cast<QRadioButton*>(focused);
+    if (!option || option->isChecked() || !option->autoExclusive()) return;
+    for (auto* sibling : option->parentWidget()->findChildren<QRadioButton*>(
+             QString(), Qt::FindDirectChildrenOnly)) {
+        if (sibling->isChecked()) sibling->setFocus(Qt::TabFocusReason);
+    }
+}
