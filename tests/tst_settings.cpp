@@ -1,7 +1,10 @@
+#include <sys/resource.h>
+
 #include <QCoreApplication>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include "settings/Settings.h"
 
@@ -195,6 +198,7 @@ class TestSettings : public QObject {
     void saveCreatesFolder();
     void saveFailure_data();
     void saveFailure();
+    void interruptedSaveKeepsOldFile();
     void filePath();
 };
 
@@ -482,6 +486,30 @@ void TestSettings::saveFailure() {
     QVERIFY(QFileInfo(Path("Pelindra.ini")).isDir());
     QCOMPARE(ReadAll(Path("Pelindra.ini/inside")), QByteArray("keep"));
     QCOMPARE(ReadAll(Path("plain")), QByteArray("keep"));
+}
+
+// A save that stops half way (here at the file-size limit) leaves the old file whole and
+// reports the failure.
+void TestSettings::interruptedSaveKeepsOldFile() {
+    const QByteArray old =
+        "; notes\r\n" + QByteArray(100 * 1024, 'x') + "\r\n[Object]\r\nMotion=3\r\n";
+    WriteAll(Path("Pelindra.ini"), old);
+    const TrackParams p = Load(QByteArray());
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto error = Functions::SaveSettings(p, *view_, Path("Pelindra.ini").toStdString());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(error.has_value());
+    QVERIFY2(QString::fromStdString(*error).contains(Path("Pelindra.ini")), error->c_str());
+    QCOMPARE(ReadAll(Path("Pelindra.ini")), old);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Pelindra.ini"});
 }
 
 void TestSettings::filePath() {
