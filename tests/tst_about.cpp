@@ -7,29 +7,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
-#include <optional>
 
 #include "core/TrackParams.h"
-#include "ui/Dialogs.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WindowHelpers.h"
 #include "ui/MainForm.h"
 
 namespace {
-
-class FakeDialogs : public Dialogs {
-  public:
-    void ShowError(QWidget*, const QString& text) override { errors << text; }
-    bool ConfirmOverwrite(QWidget*) override { return false; }
-    std::optional<QString> ChooseTrackFile(QWidget*, const QString&) override {
-        return std::nullopt;
-    }
-    QStringList errors;
-};
-
-QWidget* VisibleSetupForm() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "SetupForm" && w->isVisible()) return w;
-    return nullptr;
-}
 
 // A click on Setup delivered as the window system delivers it, so a modal box can block it.
 bool ClickSetupOpens(MainForm* form) {
@@ -114,7 +98,7 @@ void TestAbout::openAndClose() {
 
     QTemporaryDir dir;
     TrackParams params;
-    FakeDialogs dialogs;
+    RecordingDialogs dialogs;
     MainForm form(params, dialogs, dir.filePath("Pelindra.ini").toStdString());
     form.Form_Load();
     form.show();
@@ -151,7 +135,7 @@ void TestAbout::openAndClose() {
         QVERIFY(seen.fixedSize);
         QVERIFY(seen.mainWindowBlocked);
 
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        DeleteLaterNow();
         QVERIFY(!seen.box);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }

@@ -9,73 +9,16 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <algorithm>
-#include <optional>
 
-#include "core/TrackParams.h"
-#include "ui/Dialogs.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/WindowHelpers.h"
 #include "ui/MainForm.h"
 
 namespace {
 
 const QString kPixelSize = "Pixel Size Must Be >0";
-
-QWidget* VisibleSetupForm() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "SetupForm" && w->isVisible()) return w;
-    return nullptr;
-}
-
-// Records every box instead of showing it; the chooser and the question answer as scripted.
-class FakeDialogs : public Dialogs {
-  public:
-    void ShowError(QWidget* parent, const QString& text) override {
-        errors << text;
-        errorParents << parent;
-        setupOpenAtError << (VisibleSetupForm() != nullptr);
-    }
-    bool ConfirmOverwrite(QWidget*) override {
-        ++questions;
-        return answer;
-    }
-    std::optional<QString> ChooseTrackFile(QWidget*, const QString& folder) override {
-        chooserFolders << folder;
-        return chosen;
-    }
-
-    QStringList errors;
-    QList<QWidget*> errorParents;
-    QList<bool> setupOpenAtError;  // tells whether the dialog went before the main window
-    bool answer = false;
-    int questions = 0;
-    QStringList chooserFolders;
-    std::optional<QString> chosen;
-};
-
-// Lines of a settings or track file, each ended by CR LF.
-QByteArray Lines(std::initializer_list<const char*> lines) {
-    QByteArray bytes;
-    for (const char* line : lines) bytes.append(line).append("\r\n");
-    return bytes;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void DeleteLaterNow() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-QStringList VisibleWindows() {
-    QStringList names;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible()) names << w->objectName();
-    return names;
-}
 
 // '\a' selects all (Ctrl+A), '\b' is Backspace, anything else is typed as it is.
 void Key(QWidget* w, QChar c) {
@@ -91,36 +34,17 @@ void Type(QWidget* w, const QString& keys) {
     for (QChar c : keys) Key(w, c);
 }
 
-// One run of the program: its record, its boxes, and a settings file of its own.
-class Session {
+// A run of the program with the main window's controls at hand by name.
+class Session : public ProgramRun {
   public:
-    QString iniPath() const { return dir_.filePath("Pelindra.ini"); }
-    QString path(const QString& name) const { return dir_.filePath(name); }
-
-    void writeSettings(const QByteArray& bytes) {
-        QFile file(iniPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    // As the program starts: create, load, show. Deleted when closed, like the real one.
-    MainForm* start() {
-        form_ = new MainForm(params, dialogs, iniPath().toStdString());
-        form_->setAttribute(Qt::WA_DeleteOnClose);
-        form_->Form_Load();
-        form_->show();
-        if (!QTest::qWaitForWindowExposed(form_)) qWarning("main window not exposed");
-        return form_;
-    }
-
     bool activate() {
-        form_->activateWindow();
-        return QTest::qWaitForWindowActive(form_);
+        form()->activateWindow();
+        return QTest::qWaitForWindowActive(form());
     }
 
     template <typename T>
     T* get(const char* name) const {
-        T* child = form_ ? form_->findChild<T*>(name) : nullptr;
+        T* child = form() ? form()->findChild<T*>(name) : nullptr;
         if (!child) qWarning("no child %s", name);
         return child;
     }
@@ -128,23 +52,6 @@ class Session {
     QString text(const char* label) const { return get<QLabel>(label)->text(); }
     QStringList captions() const { return {text("DeltaX"), text("DeltaY")}; }
     void trigger(const char* action) const { get<QAction>(action)->trigger(); }
-
-    MainForm* form() const { return form_; }
-
-    ~Session() {
-        // Open dialogs refer to this record; they go before it does.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == "SetupForm") delete w;
-        delete form_.data();
-        DeleteLaterNow();
-    }
-
-    TrackParams params;
-    FakeDialogs dialogs;
-
-  private:
-    QTemporaryDir dir_;
-    QPointer<MainForm> form_;
 };
 
 // The values of the first worked examples: 12 arcsec/min at 35 degrees, 15 s, 1.8 arcsec.
@@ -570,11 +477,7 @@ void TestMainForm::save() {
     const QString out = s.path("out");
     QVERIFY(QDir().mkpath(start) && QDir().mkpath(out));
     const QString file = out + "/comet.trk";
-    if (!existing.isEmpty()) {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(existing);
-    }
+    if (!existing.isEmpty()) WriteAll(file, existing);
     s.writeSettings(kExample + Lines({"[Mount]", "Mount=False", "EastWest=False", "[Directory]"}) +
                     "Current Directory=" + start.toUtf8() + "\r\n");
     s.start();
@@ -765,12 +668,7 @@ void TestMainForm::accessibleNames() {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     QVERIFY(iface);
     QCOMPARE(iface->text(QAccessible::Name), name);
-    // A text box is announced by the label beside it, which is its buddy.
-    if (auto* box = qobject_cast<QLineEdit*>(w)) {
-        const auto labels = s.form()->findChildren<QLabel*>();
-        QVERIFY(std::any_of(labels.begin(), labels.end(),
-                            [&](QLabel* l) { return l->buddy() == box && l->text() == name; }));
-    }
+    if (auto* box = qobject_cast<QLineEdit*>(w)) QVERIFY(AnnouncedByBuddy(s.form(), box, name));
 }
 
 void TestMainForm::offsetLabelsReadTheirText() {
@@ -829,13 +727,7 @@ void TestMainForm::tabOrder() {
     s.start();
     QVERIFY(s.activate());
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(s.box("Motion")));
-
-    QStringList seen;
-    for (qsizetype i = 0; i < stops.size(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        seen << QApplication::focusWidget()->objectName();
-    }
-    QCOMPARE(seen, stops);
+    QCOMPARE(TabStops(stops.size()), stops);
 }
 
 QTEST_MAIN(TestMainForm)

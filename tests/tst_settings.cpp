@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include "settings/Settings.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -94,18 +95,6 @@ void SetField(TrackParams& p, FakeView& view, const QString& name, const QString
         p.DecRevEast = std::int16_t(number);
     else
         qFatal("unknown field %s", qPrintable(name));
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 // What the first close writes when no settings file existed.

@@ -9,50 +9,16 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <algorithm>
-#include <optional>
 
-#include "core/TrackParams.h"
-#include "ui/Dialogs.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/WindowHelpers.h"
 #include "ui/MainForm.h"
 
 namespace {
 
 const QString kPixelSize = "Pixel Size Must Be >0";
-
-// Records every box instead of showing it.
-class FakeDialogs : public Dialogs {
-  public:
-    void ShowError(QWidget* parent, const QString& text) override {
-        errors << text;
-        errorParents << parent;
-    }
-    bool ConfirmOverwrite(QWidget*) override { return false; }
-    std::optional<QString> ChooseTrackFile(QWidget*, const QString&) override {
-        return std::nullopt;
-    }
-
-    QStringList errors;
-    QList<QWidget*> errorParents;
-};
-
-QByteArray Lines(std::initializer_list<const char*> lines) {
-    QByteArray bytes;
-    for (const char* line : lines) bytes.append(line).append("\r\n");
-    return bytes;
-}
-
-void DeleteLaterNow() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-QWidget* VisibleSetupForm() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "SetupForm" && w->isVisible()) return w;
-    return nullptr;
-}
 
 template <typename T>
 T* Child(QWidget* parent, const QString& name) {
@@ -71,51 +37,28 @@ void Click(QWidget* parent, const QString& name) {
     QTest::mouseClick(Child<QWidget>(parent, name), Qt::LeftButton);
 }
 
-// One run of the program with a settings file of its own; the main window is loaded and
+// A run of the program with a settings file of its own; the main window is loaded and
 // shown, and the dialog is opened from it.
-class Session {
+class Session : public ProgramRun {
   public:
     explicit Session(const QByteArray& settings = {}) {
-        const QString ini = dir_.filePath("Pelindra.ini");
-        if (!settings.isEmpty()) {
-            QFile file(ini);
-            if (file.open(QIODevice::WriteOnly)) file.write(settings);
-        }
-        form_ = new MainForm(params, dialogs, ini.toStdString());
-        form_->setAttribute(Qt::WA_DeleteOnClose);
-        form_->Form_Load();
-        form_->show();
-        if (!QTest::qWaitForWindowExposed(form_)) qWarning("main window not exposed");
-    }
-
-    ~Session() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == "SetupForm") delete w;
-        delete form_.data();
-        DeleteLaterNow();
+        if (!settings.isEmpty()) writeSettings(settings);
+        start();
     }
 
     QWidget* openSetup(const char* trigger = "Setup") {
         if (QByteArray(trigger) == "nmu_Setup")
-            Child<QAction>(form_, "nmu_Setup")->trigger();
+            Child<QAction>(form(), "nmu_Setup")->trigger();
         else
-            QTest::mouseClick(Child<QPushButton>(form_, "Setup"), Qt::LeftButton);
+            QTest::mouseClick(Child<QPushButton>(form(), "Setup"), Qt::LeftButton);
         QWidget* setup = VisibleSetupForm();
         if (setup && !QTest::qWaitForWindowExposed(setup)) qWarning("setup not exposed");
         return setup;
     }
 
-    MainForm* form() const { return form_; }
     QStringList captions() const {
-        return {Child<QLabel>(form_, "DeltaX")->text(), Child<QLabel>(form_, "DeltaY")->text()};
+        return {Child<QLabel>(form(), "DeltaX")->text(), Child<QLabel>(form(), "DeltaY")->text()};
     }
-
-    TrackParams params;
-    FakeDialogs dialogs;
-
-  private:
-    QTemporaryDir dir_;
-    QPointer<MainForm> form_;
 };
 
 // 12 arcsec/min at 35 degrees, 15 s, 1.8 arcsec pixels; the pier side is East.
@@ -541,13 +484,7 @@ void TestSetupForm::tabOrder() {
     QVERIFY(setup);
     QVERIFY(QTest::qWaitForWindowActive(setup));
     QCOMPARE(QApplication::focusWidget()->objectName(), QString("Apply"));
-
-    QStringList seen;
-    for (qsizetype i = 0; i < stops.size(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        seen << QApplication::focusWidget()->objectName();
-    }
-    QCOMPARE(seen, stops);
+    QCOMPARE(TabStops(stops.size()), stops);
 }
 
 void TestSetupForm::accessibleNames_data() {
@@ -588,11 +525,7 @@ void TestSetupForm::accessibleNames() {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     QVERIFY(iface);
     QCOMPARE(iface->text(QAccessible::Name), name);
-    if (auto* box = qobject_cast<QLineEdit*>(w)) {
-        const auto labels = setup->findChildren<QLabel*>();
-        QVERIFY(std::any_of(labels.begin(), labels.end(),
-                            [&](QLabel* l) { return l->buddy() == box && l->text() == name; }));
-    }
+    if (auto* box = qobject_cast<QLineEdit*>(w)) QVERIFY(AnnouncedByBuddy(setup, box, name));
 }
 
 void TestSetupForm::windowKind() {

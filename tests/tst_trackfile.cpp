@@ -2,12 +2,12 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 
 #include "core/Validation.h"
+#include "tests/support/TestFiles.h"
 #include "trackfile/FileExists.h"
 #include "trackfile/SaveCommand.h"
 #include "trackfile/TrackWriter.h"
@@ -18,13 +18,6 @@ namespace {
 
 QByteArray ToQt(const std::string& bytes) {
     return QByteArray(bytes.data(), qsizetype(bytes.size()));
-}
-
-// Each line followed by CR LF, the way the track file ends every line.
-QByteArray Lines(const QByteArrayList& lines) {
-    QByteArray bytes;
-    for (const QByteArray& line : lines) bytes += line + "\r\n";
-    return bytes;
 }
 
 QByteArrayList Repeat(const QByteArray& line, int count) {
@@ -88,28 +81,6 @@ QByteArrayList Example2Lines(const QByteArray& interval) {
     lines << interval + " +1.5 +0.5" << interval + " +1.4 +0.6" << interval + " +1.4 +0.5"
           << interval + " +1.4 +0.5";
     return lines;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-// Everything under `dir`, hidden entries included, so stray temporary files show up.
-QStringList Listing(const QString& dir) {
-    QStringList names;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "ui/frmAbout.h"
 
 #include <QPainter>
-#include <QPointer>
 
 #include "ui/Placement.h"
 #include "ui/Twips.h"
@@ -27,10 +26,10 @@ QLabel* BlackLabel(QLabel* label) {
 }  // namespace
 
 void frmAbout::Open() {
-    QPointer<frmAbout> box = new frmAbout;
+    // Deletes itself once closed, so every opening starts afresh.
+    auto* box = new frmAbout;
     box->Form_Load();
     box->exec();
-    // exec() returns after the box has been closed and is about to be deleted.
 }
 
 frmAbout::frmAbout() : QDialog(nullptr) {

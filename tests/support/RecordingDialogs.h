@@ -1,0 +1,35 @@
+#pragma once
+
+// One stand-in for the program's modal boxes and file chooser, shared by the window tests.
+#include <QList>
+#include <QStringList>
+#include <optional>
+
+#include "tests/support/WindowHelpers.h"
+#include "ui/Dialogs.h"
+
+// Records every box instead of showing it; the chooser and the question answer as scripted.
+class RecordingDialogs : public Dialogs {
+  public:
+    void ShowError(QWidget* parent, const QString& text) override {
+        errors << text;
+        errorParents << parent;
+        setupOpenAtError << (VisibleSetupForm() != nullptr);
+    }
+    bool ConfirmOverwrite(QWidget*) override {
+        ++questions;
+        return answer;
+    }
+    std::optional<QString> ChooseTrackFile(QWidget*, const QString& folder) override {
+        chooserFolders << folder;
+        return chosen;
+    }
+
+    QStringList errors;
+    QList<QWidget*> errorParents;
+    QList<bool> setupOpenAtError;  // tells whether the dialog went before the main window
+    bool answer = false;           // to "Output file exists, overwrite?"
+    int questions = 0;
+    QStringList chooserFolders;
+    std::optional<QString> chosen;  // nullopt: the chooser is cancelled
+};
