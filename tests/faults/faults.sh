@@ -5,7 +5,8 @@
 # not crash, says what went wrong (an "ERROR" box) or falls back to its defaults, leaves
 # existing files as they were, and still works afterwards.
 #
-# Root ignores file permissions, so under root the program runs as user nobody.
+# Root ignores file permissions, so under root the program runs as user nobody; under
+# another user the permission cases run only if that user is held to them.
 #
 # Usage: faults.sh <path to pelindra>
 set -u
@@ -101,6 +102,7 @@ start_xvfb() {
 CASE=""
 CASE_DIR=""
 APPS=()
+ERROR_SHOTS=0
 
 case_cleanup() {
     local pid
@@ -122,12 +124,6 @@ fail() {
         [ -s "$log" ] && { echo "--- $log:"; head -c 4000 "$log"; }
     done
     exit 1
-}
-
-# A product fault already reported: shown, but the run goes on.
-known_fault() {
-    echo "KNOWN FAULT: $CASE: $*"
-    exit 2
 }
 
 skip() {
@@ -154,10 +150,10 @@ writable_dir() {
     owned_by_app "$1"
 }
 
-# Whether the program's user is held to file permissions at all ($1: a folder it does
-# not own or may not write).
+# Whether the program's user is held to file permissions: it may not append to $1.
 permissions_enforced() {
-    ! "${RUN_AS[@]}" sh -c ': >"$1/probe"' sh "$1" 2>/dev/null
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    ! "${RUN_AS[@]}" sh -c ': >>"$1"' sh "$1" 2>/dev/null
 }
 
 # Starts the program with the home $1, logging to $2; sets APP.
@@ -176,7 +172,8 @@ launch() {
 
 # Prints the id of the mapped window of program $1 titled exactly $2.
 window_of() {
-    xdotool search --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1 | grep .
+    # --all: without it xdotool takes a window that matches the pid OR the name.
+    xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1 | grep .
 }
 
 no_window_of() {
@@ -201,8 +198,8 @@ focus() {
     wait_for 10 focused_on "$1" || fail "window $1 did not take the keyboard focus"
 }
 
-# Starts the program and waits (at most $3 seconds) for its main window; sets APP, MAIN
-# and STARTUP (seconds to the window).
+# Starts the program and waits (at most $3 seconds) for its main window; sets APP and
+# STARTUP (seconds to the window).
 start_app() {
     local home=$1 log=$2 limit=${3:-20}
     local t0
@@ -210,7 +207,7 @@ start_app() {
     launch "$home" "$log"
     wait_for "$limit" main_window_or_gone "$APP"
     gone "$APP" && fail "the program ended before showing its window"
-    MAIN=$(window_of "$APP" " Pelindra") || fail "no main window within $limit s"
+    window_of "$APP" " Pelindra" >/dev/null || fail "no main window within $limit s"
     STARTUP=$(python3 -c "print(f'{$(now) - $t0:.1f}')")
 }
 
@@ -244,6 +241,8 @@ expect_error_box() {
     wait_for 10 window_of "$1" ERROR || fail "no ERROR message after $2"
     local box
     box=$(window_of "$1" ERROR)
+    # Its text names the file and the reason; kept for a look when the case fails.
+    import -window "$box" "$CASE_DIR/error-$((++ERROR_SHOTS)).png" 2>/dev/null
     focus "$box"
     xdotool key Return
     wait_for 10 no_window_of "$1" ERROR || fail "the ERROR message did not close on Enter"
@@ -278,8 +277,9 @@ overwrite_yes() {
 expect_track() {
     local file=$1 lines=$2
     wait_for 10 test -s "$file" || fail "no track file $file"
-    [ "$(grep -c $'\r$' "$file")" = "$lines" ] && [ "$(wc -l <"$file")" = "$lines" ] ||
+    if [ "$(grep -c $'\r$' "$file")" != "$lines" ] || [ "$(wc -l <"$file")" != "$lines" ]; then
         fail "$file does not hold $lines lines ended by CR LF"
+    fi
 }
 
 # Settings file text in the program's key order, CR LF line ends.
@@ -313,10 +313,6 @@ listing() {
     (cd "$1" && ls -A)
 }
 
-# Track file of a run that started from the default settings, for the cases that must
-# fall back to them.
-DEFAULT_TRK=""
-
 # ---- Cases ----
 
 case_defaults_reference() {
@@ -342,7 +338,7 @@ save_then_recover() {
     no_error_box "$APP" "a save into a writable folder"
     file_menu "$APP" x
     expect_exit "$APP" "File > Exit"
-    grep -qx $'Current Directory='"$good"$'\r' "$CASE_DIR/h/config/Pelindra/Pelindra.ini" ||
+    grep -qxF $'Current Directory='"$good"$'\r' "$CASE_DIR/h/config/Pelindra/Pelindra.ini" ||
         fail "the settings file does not record the folder of the last save"
 }
 
@@ -350,7 +346,7 @@ case_save_readonly_folder() {
     local ro="$CASE_DIR/readonly"
     mkdir -p "$ro"
     chmod 555 "$ro"
-    permissions_enforced "$ro" || skip "file permissions are not enforced for the program's user"
+    permissions_enforced "$ro/probe" || skip "file permissions are not enforced for the program's user"
     make_home "$CASE_DIR/h"
     start_app "$CASE_DIR/h" "$CASE_DIR/app.log"
     save_as "$APP" "$ro/night.trk"
@@ -368,16 +364,22 @@ case_save_missing_folder() {
     save_then_recover
 }
 
+# The chooser adds the default extension to a name without one, so /dev/full is reached
+# through a link that has it.
 case_save_dev_full() {
     [ -c /dev/full ] || skip "/dev/full is not a character device here"
-    local before
+    local dir="$CASE_DIR/dir" before
+    writable_dir "$dir"
+    ln -s /dev/full "$dir/full.trk"
     before=$(fingerprint /dev/full)
     make_home "$CASE_DIR/h"
     start_app "$CASE_DIR/h" "$CASE_DIR/app.log"
-    save_as "$APP" /dev/full
-    overwrite_yes "$APP" /dev/full
+    save_as "$APP" "$dir/full.trk"
+    overwrite_yes "$APP" "$dir/full.trk"
     expect_error_box "$APP" "a save onto /dev/full"
     [ "$(fingerprint /dev/full)" = "$before" ] || fail "/dev/full changed: $(fingerprint /dev/full)"
+    [ "$(readlink "$dir/full.trk")" = /dev/full ] || fail "the link to /dev/full was replaced"
+    [ "$(listing "$dir")" = "full.trk" ] || fail "files left beside the link: $(listing "$dir")"
     save_then_recover
 }
 
@@ -386,9 +388,7 @@ case_save_over_readonly_file() {
     writable_dir "$dir"
     printf '%s\r\n' "15 -1.0 -1.4" "keep me" >"$dir/old.trk"
     chmod 444 "$dir/old.trk"
-    permissions_enforced "$dir/old.trk/.." 2>/dev/null
-    "${RUN_AS[@]}" sh -c ': >>"$1"' sh "$dir/old.trk" 2>/dev/null &&
-        skip "file permissions are not enforced for the program's user"
+    permissions_enforced "$dir/old.trk" || skip "file permissions are not enforced for the program's user"
     cp -p "$dir/old.trk" "$CASE_DIR/old.copy"
     before=$(fingerprint "$dir/old.trk")
     make_home "$CASE_DIR/h"
@@ -402,8 +402,7 @@ case_save_over_readonly_file() {
     save_then_recover
 }
 
-# Starts with the settings of home $1, saves a track file and compares it with the one of
-# a run from the default settings.
+# Saves a track file and compares it with the one of a run from the default settings.
 expect_default_track() {
     writable_dir "$CASE_DIR/out"
     save_as "$APP" "$CASE_DIR/out/track.trk"
@@ -434,18 +433,20 @@ case_settings_unreadable() {
     local cfg="$CASE_DIR/h/config/Pelindra" before
     make_home "$CASE_DIR/h"
     ini_text 12 35 1.8 1.5 20 True False /nowhere >"$cfg/Pelindra.ini"
+    cp "$cfg/Pelindra.ini" "$CASE_DIR/ini.copy"
     chmod 000 "$cfg/Pelindra.ini"
     "${RUN_AS[@]}" cat "$cfg/Pelindra.ini" >/dev/null 2>&1 &&
         skip "file permissions are not enforced for the program's user"
-    cp "$cfg/Pelindra.ini" "$CASE_DIR/ini.copy"
     before=$(fingerprint "$cfg/Pelindra.ini")
     start_app "$CASE_DIR/h" "$CASE_DIR/app.log"
     expect_default_track
     file_menu "$APP" x
     expect_error_box "$APP" "closing with an unreadable settings file"
     expect_exit "$APP" "the ERROR message at closing"
-    expect_same "unreadable settings file" "$CASE_DIR/ini.copy" "$cfg/Pelindra.ini"
     [ "$(fingerprint "$cfg/Pelindra.ini")" = "$before" ] || fail "the settings file's metadata changed"
+    # Only root reads it back as it is.
+    [ "$(id -u)" = 0 ] || chmod 600 "$cfg/Pelindra.ini"
+    expect_same "unreadable settings file" "$CASE_DIR/ini.copy" "$cfg/Pelindra.ini"
     [ "$(listing "$cfg")" = "Pelindra.ini" ] || fail "files left in $cfg: $(listing "$cfg")"
 }
 
@@ -461,22 +462,28 @@ sys.stdout.buffer.write(bytes(random.getrandbits(8) for _ in range(2048)))' >"$C
     expect_default_track
     file_menu "$APP" x
     expect_exit "$APP" "File > Exit"
-    no_window_of "$APP" ERROR
     size=$(stat -c %s "$CASE_DIR/garbage")
     cmp -s -n "$size" "$CASE_DIR/garbage" "$ini" || fail "the original bytes are no longer the file's start"
     # Its own twelve entries follow, after a line end that closes the last garbage line.
     ini_text 1 0 1 60 15 False True "$CASE_DIR/out" >"$CASE_DIR/entries"
-    { cat "$CASE_DIR/garbage"; tail -c 1 "$CASE_DIR/garbage" | grep -q $'[\r\n]' || printf '\r\n'
-      cat "$CASE_DIR/entries"; } >"$CASE_DIR/expected.ini"
+    {
+        cat "$CASE_DIR/garbage"
+        case $(tail -c 1 "$CASE_DIR/garbage" | od -An -tx1 | tr -d ' \n') in
+            0a | 0d) ;;
+            *) printf '\r\n' ;;
+        esac
+        cat "$CASE_DIR/entries"
+    } >"$CASE_DIR/expected.ini"
     expect_same "settings file after binary garbage" "$CASE_DIR/expected.ini" "$ini"
-    grep -qa $'^Motion=1\r$' "$ini" && grep -qa $'^EastWest=True\r$' "$ini" &&
-        grep -qa $'^Current Directory='"$CASE_DIR/out"$'\r$' "$ini" ||
-        fail "the entries do not read back"
+    local line
+    for line in "Motion=1" "EastWest=True" "Current Directory=$CASE_DIR/out"; do
+        grep -qaxF "$line"$'\r' "$ini" || fail "the entry $line is not in the file"
+    done
 }
 
-# Writes a settings file of about $2 bytes made of filler (mode $1: "comment" one section
-# of comment lines, "sections" 10,000 small sections) with the real entries at its end;
-# $3 is the file, $4 the expected file after Position Angle was changed to 200.
+# Writes the settings file $2: filler ($1 "comment": one 10 MB section of comment lines,
+# "sections": 10,000 small sections), then the real entries; $3 gets the file expected
+# after Position Angle was changed to 200.
 make_big_settings() {
     python3 - "$@" <<'EOF'
 import sys
@@ -509,7 +516,6 @@ big_settings_case() {
     xdotool key Tab ctrl+a && xdotool type 200
     file_menu "$APP" x
     expect_exit "$APP" "File > Exit"
-    no_window_of "$APP" ERROR
     # Motion=12.0 and Position Angle are written from the text boxes, the rest from the
     # values read: only the typed line may change.
     expect_same "$mode settings file" "$CASE_DIR/expected.ini" "$ini"
@@ -553,7 +559,6 @@ case_two_programs() {
 # Runs case $1 (function case_$1) in a subshell and prints its one line.
 CASES_OK=0
 CASES_FAILED=0
-CASES_KNOWN=0
 CASES_SKIPPED=0
 run_case() {
     local name=$1 t0 rc
@@ -568,9 +573,10 @@ run_case() {
         echo "ok: $name ($(python3 -c "print(f'{$(now) - $t0:.1f}')") s${CASE_NOTE:+; $CASE_NOTE})"
     )
     rc=$?
+    # The case has ended its own programs.
+    : >"$TMP/pids"
     case $rc in
         0) CASES_OK=$((CASES_OK + 1)) ;;
-        2) CASES_KNOWN=$((CASES_KNOWN + 1)) ;;
         3) CASES_SKIPPED=$((CASES_SKIPPED + 1)) ;;
         *) CASES_FAILED=$((CASES_FAILED + 1)); FAILED=1 ;;
     esac
@@ -592,5 +598,5 @@ run_case settings_10mb
 run_case settings_10000_sections
 run_case two_programs
 
-echo "$CASES_OK ok, $CASES_FAILED failed, $CASES_KNOWN known faults, $CASES_SKIPPED skipped"
+echo "$CASES_OK ok, $CASES_FAILED failed, $CASES_SKIPPED skipped"
 [ "$CASES_FAILED" = 0 ]
