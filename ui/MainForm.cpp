@@ -13,7 +13,7 @@
 #include "core/StoreNumber.h"
 #include "core/Validation.h"
 #include "ui/Dialogs.h"
-#include "ui/OptionFocus.h"
+#include "ui/OptionButtons.h"
 #include "ui/Placement.h"
 #include "ui/SetupForm.h"
 #include "ui/Twips.h"
@@ -85,25 +85,14 @@ void MainForm::BuildControls() {
     Save = PlaceButton(client, "Save", "Save", Twips(1080, 2760, 852, 372));
     Quit = PlaceButton(client, "Quit", "Close", Twips(2040, 2760, 852, 372));
 
-    setTabOrder(Motion, PA);
-    setTabOrder(PA, TimeInterval);
-    setTabOrder(TimeInterval, East);
-    setTabOrder(East, West);
-    setTabOrder(West, Setup);
-    setTabOrder(Setup, Save);
-    setTabOrder(Save, Quit);
+    SetTabOrder({Motion, PA, TimeInterval, East, West, Setup, Save, Quit});
     Motion->setFocus();
 
     connect(Motion, &QLineEdit::textChanged, this, &MainForm::Motion_Change);
     connect(PA, &QLineEdit::textChanged, this, &MainForm::PA_Change);
     connect(TimeInterval, &QLineEdit::textChanged, this, &MainForm::TimeInterval_Change);
-    // Selection by click, keyboard or program; becoming unselected runs nothing.
-    connect(West, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) West_Click();
-    });
-    connect(East, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) East_Click();
-    });
+    OnSelected(West, this, [this] { West_Click(); });
+    OnSelected(East, this, [this] { East_Click(); });
     connect(Setup, &QPushButton::clicked, this, &MainForm::Setup_Click);
     connect(Save, &QPushButton::clicked, this, &MainForm::Save_Click);
     connect(Quit, &QPushButton::clicked, this, &MainForm::Quit_Click);

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <initializer_list>
 
 // Controls are placed at fixed positions, as the layouts were drawn.
 template <typename Widget>
@@ -26,4 +27,13 @@ inline QLineEdit* PlaceTextBox(QWidget* parent, const char* name, QLabel* label,
     label->setBuddy(box);
     box->setAccessibleName(label->text());
     return box;
+}
+
+// The focus order through a window, first to last.
+inline void SetTabOrder(std::initializer_list<QWidget*> order) {
+    QWidget* previous = nullptr;
+    for (QWidget* widget : order) {
+        if (previous) QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
 }

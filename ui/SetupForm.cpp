@@ -10,7 +10,7 @@
 #include "core/Validation.h"
 #include "ui/Dialogs.h"
 #include "ui/MainForm.h"
-#include "ui/OptionFocus.h"
+#include "ui/OptionButtons.h"
 #include "ui/Placement.h"
 #include "ui/ReversalCheckBox.h"
 #include "ui/Twips.h"
@@ -65,23 +65,12 @@ void SetupForm::BuildControls() {
     Cancel->setAutoDefault(true);
     Apply->setAutoDefault(true);
 
-    setTabOrder(Apply, Cancel);
-    setTabOrder(Cancel, PixSize);
-    setTabOrder(PixSize, TotalTime);
-    setTabOrder(TotalTime, Fork);
-    setTabOrder(Fork, GEM);
-    setTabOrder(GEM, RaRevWest);
-    setTabOrder(RaRevWest, DecRevWest);
-    setTabOrder(DecRevWest, RARevEast);
-    setTabOrder(RARevEast, DecRevEast);
+    SetTabOrder({Apply, Cancel, PixSize, TotalTime, Fork, GEM, RaRevWest, DecRevWest, RARevEast,
+                 DecRevEast});
     Apply->setFocus();
 
-    connect(Fork, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) Fork_Click();
-    });
-    connect(GEM, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) GEM_Click();
-    });
+    OnSelected(Fork, this, [this] { Fork_Click(); });
+    OnSelected(GEM, this, [this] { GEM_Click(); });
     connect(Apply, &QPushButton::clicked, this, &SetupForm::Apply_Click);
     connect(Cancel, &QPushButton::clicked, this, &SetupForm::Cancel_Click);
 }
