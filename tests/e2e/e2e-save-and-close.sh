@@ -14,6 +14,8 @@ BIN=$(realpath "$BIN")
 for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps)"; exit 1; }
 done
+# shellcheck source=SCRIPTDIR/../support/x11.sh
+. "$(dirname "$(realpath "$0")")/../support/x11.sh"
 
 # Symlinks resolved, so the folder the program stores is the one we typed.
 TMP=$(realpath "$(mktemp -d "${TMPDIR:-/tmp}/pelindra-e2e.XXXXXX")")
@@ -24,14 +26,8 @@ APP_PID=""
 FAILED=0
 
 cleanup() {
-    if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
-        kill "$APP_PID" 2>/dev/null
-        wait "$APP_PID" 2>/dev/null
-    fi
-    if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-    fi
+    stop_process "$APP_PID"
+    stop_process "$XVFB_PID"
     # Kept after a failure for the screenshot and the logs.
     [ "$FAILED" = 0 ] && rm -rf "$TMP"
 }
@@ -49,74 +45,8 @@ fail() {
     exit 1
 }
 
-# Polls a command every 50 ms until it succeeds; gives up after $1 seconds.
-wait_for() {
-    local seconds=$1
-    shift
-    local deadline=$((SECONDS + seconds))
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.05
-    done
-}
-
-# Prints the id of the mapped window whose title is exactly $1.
-visible_window() {
-    xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 | grep .
-}
-
-not_visible() {
-    ! visible_window "$1"
-}
-
-second_window_shown() {
-    [ "$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | wc -l)" -ge 2 ]
-}
-
-app_gone() {
-    ! kill -0 "$APP_PID" 2>/dev/null
-}
-
 main_window_or_gone() {
-    visible_window " Pelindra" || app_gone
-}
-
-focused_on() {
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
-}
-
-# Without a window manager nothing hands out the keyboard focus: take it.
-focus() {
-    focused_on "$1" || xdotool windowfocus "$1" 2>/dev/null
-    wait_for 10 focused_on "$1"
-}
-
-xvfb_ready_or_gone() {
-    [ -s "$TMP/xvfb.display" ] || ! kill -0 "$XVFB_PID" 2>/dev/null
-}
-
-start_xvfb() {
-    local n
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        # -displayfd: our own server writes its number once it is ready, so a server
-        # started meanwhile by someone else on the same number is never mistaken for it.
-        # -noreset: a reset after the last client left would refuse the next client.
-        : >"$TMP/xvfb.display"
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset -displayfd 3 \
-            3>"$TMP/xvfb.display" >"$TMP/xvfb.log" 2>&1 &
-        XVFB_PID=$!
-        wait_for 10 xvfb_ready_or_gone
-        if [ -s "$TMP/xvfb.display" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
-            export DISPLAY=":$n"
-            return 0
-        fi
-        # Taken meanwhile: try the next number.
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-        XVFB_PID=""
-    done
-    fail "no free X display between :90 and :120"
+    visible_window " Pelindra" || gone "$APP_PID"
 }
 
 start_app() {
@@ -128,7 +58,7 @@ start_app() {
         "$BIN" >>"$TMP/app.log" 2>&1 &
     APP_PID=$!
     wait_for 20 main_window_or_gone
-    app_gone && fail "the program ended before showing its window"
+    gone "$APP_PID" && fail "the program ended before showing its window"
     visible_window " Pelindra" >/dev/null || fail "the main window did not appear"
     MAIN=$(visible_window " Pelindra")
     focus "$MAIN" || fail "the main window did not take the keyboard focus"
@@ -138,12 +68,12 @@ start_app() {
 file_menu() {
     xdotool key alt+f
     # The open menu is a second mapped window of the program (it has no WM_NAME).
-    wait_for 10 second_window_shown || fail "the File menu did not open"
+    wait_for 10 menu_shown "$APP_PID" || fail "the File menu did not open"
     xdotool key "$1"
 }
 
 wait_for_exit() {
-    wait_for 15 app_gone || fail "the program did not end after $1"
+    wait_for 15 gone "$APP_PID" || fail "the program did not end after $1"
     wait "$APP_PID"
     local status=$?
     APP_PID=""
@@ -175,7 +105,7 @@ mkdir -p "$TMP/config/Pelindra" "$TMP/start" "$TMP/cache" "$TMP/data" "$TMP/runt
 chmod 700 "$TMP/runtime"
 # East side, German mount, pixel size 1.8, 1.5 minutes; the chooser opens in start/.
 settings_text 3.5 200 60 "$TMP/start" >"$INI"
-start_xvfb
+start_xvfb "$TMP" || fail "no free X display between :90 and :120"
 
 # Run 1: type the three values, save through the chooser, close with the Close button.
 start_app

@@ -17,6 +17,8 @@ BIN=$(realpath "$BIN")
 for tool in Xvfb xdotool import python3; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps)"; exit 1; }
 done
+# shellcheck source=SCRIPTDIR/../support/x11.sh
+. "$(dirname "$(realpath "$0")")/../support/x11.sh"
 
 RUN_AS=()
 APP_UID=$(id -u)
@@ -41,10 +43,7 @@ cleanup() {
             kill "$pid" 2>/dev/null
         done <"$TMP/pids"
     fi
-    if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-    fi
+    stop_process "$XVFB_PID"
     if [ "$FAILED" = 0 ]; then
         rm -rf "$TMP"
     else
@@ -58,45 +57,6 @@ now() {
     echo "${EPOCHREALTIME/,/.}"
 }
 
-# Polls a command every 50 ms until it succeeds; gives up after $1 seconds.
-wait_for() {
-    local seconds=$1
-    shift
-    local deadline=$((SECONDS + seconds))
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.05
-    done
-}
-
-xvfb_ready_or_gone() {
-    [ -s "$TMP/xvfb.display" ] || ! kill -0 "$XVFB_PID" 2>/dev/null
-}
-
-start_xvfb() {
-    local n
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        # -displayfd: our own server writes its number once it is ready, so a server
-        # started meanwhile by someone else on the same number is never mistaken for it.
-        # -noreset: a reset after the last client left would refuse the next client.
-        # No -auth: the socket then takes local clients of any user, nobody included.
-        : >"$TMP/xvfb.display"
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset -displayfd 3 \
-            3>"$TMP/xvfb.display" >"$TMP/xvfb.log" 2>&1 &
-        XVFB_PID=$!
-        wait_for 10 xvfb_ready_or_gone
-        if [ -s "$TMP/xvfb.display" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
-            export DISPLAY=":$n"
-            return 0
-        fi
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-        XVFB_PID=""
-    done
-    return 1
-}
-
 # ---- Inside a case (each case runs in its own subshell) ----
 
 CASE=""
@@ -107,10 +67,7 @@ ERROR_SHOTS=0
 case_cleanup() {
     local pid
     for pid in "${APPS[@]}"; do
-        if kill -0 "$pid" 2>/dev/null; then
-            kill "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        fi
+        stop_process "$pid"
     done
 }
 
@@ -180,22 +137,13 @@ no_window_of() {
     ! window_of "$1" "$2"
 }
 
-gone() {
-    ! kill -0 "$1" 2>/dev/null
-}
-
 main_window_or_gone() {
     window_of "$1" " Pelindra" || gone "$1"
 }
 
-focused_on() {
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
-}
-
-# Without a window manager nothing hands out the keyboard focus: take it.
-focus() {
-    focused_on "$1" || xdotool windowfocus "$1" 2>/dev/null
-    wait_for 10 focused_on "$1" || fail "window $1 did not take the keyboard focus"
+# Gives window $1 the keyboard focus; the case fails if it does not arrive.
+take_focus() {
+    focus "$1" || fail "window $1 did not take the keyboard focus"
 }
 
 # Starts the program and waits (at most $3 seconds) for its main window; sets APP and
@@ -212,11 +160,7 @@ start_app() {
 }
 
 focus_main() {
-    focus "$(window_of "$1" " Pelindra")"
-}
-
-menu_shown() {
-    [ "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l)" -ge 2 ]
+    take_focus "$(window_of "$1" " Pelindra")"
 }
 
 # Opens the File menu of program $1 with Alt+F and picks the entry with access letter $2.
@@ -243,7 +187,7 @@ expect_error_box() {
     box=$(window_of "$1" ERROR)
     # Its text names the file and the reason; kept for a look when the case fails.
     import -window "$box" "$CASE_DIR/error-$((++ERROR_SHOTS)).png" 2>/dev/null
-    focus "$box"
+    take_focus "$box"
     xdotool key Return
     wait_for 10 no_window_of "$1" ERROR || fail "the ERROR message did not close on Enter"
 }
@@ -258,7 +202,7 @@ save_as() {
     file_menu "$app" s
     wait_for 15 window_of "$app" "Save Track File" || fail "the save chooser did not open"
     chooser=$(window_of "$app" "Save Track File")
-    focus "$chooser"
+    take_focus "$chooser"
     # The file name field has the focus; the typed path replaces the proposed name.
     xdotool type "$path"
     xdotool key Return
@@ -268,7 +212,7 @@ save_as() {
 # Answers Yes to the overwrite question of program $1 (No is its default button).
 overwrite_yes() {
     wait_for 10 window_of "$1" Overwrite || fail "no overwrite question for $2"
-    focus "$(window_of "$1" Overwrite)"
+    take_focus "$(window_of "$1" Overwrite)"
     xdotool key alt+y
     wait_for 10 no_window_of "$1" Overwrite || fail "the overwrite question stayed open"
 }
@@ -582,7 +526,7 @@ run_case() {
     esac
 }
 
-start_xvfb || { FAILED=1; echo "FAIL: no free X display between :90 and :120"; exit 1; }
+start_xvfb "$TMP" || { FAILED=1; echo "FAIL: no free X display between :90 and :120"; exit 1; }
 [ "${#RUN_AS[@]}" -gt 0 ] && echo "running the program as uid $APP_UID"
 
 run_case defaults_reference
