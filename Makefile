@@ -1,18 +1,22 @@
 # Quick start: `make run` builds and starts Pelindra, `make test` builds and runs every test.
 # Both install the Debian packages they need first (scripts/install-deps).
 
-.PHONY: all deps build run test test-asan bench install package clean
+.PHONY: all deps configure build run test test-asan bench install package clean
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-build: deps
+configure: deps
 	@cmake --preset default >/dev/null
+
+build: configure
 	@cmake --build --preset default
 
-run: build
+# Builds just the program, so the first start does not wait for the tests.
+run: configure
+	@cmake --build --preset default --target pelindra
 	@build/bin/pelindra
 
 # The suite runs twice: as built for users, then built with clang under AddressSanitizer
