@@ -13,6 +13,9 @@ bool IsSkipped(char c) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+bool IsMark(char c, DecimalMark mark) {
+    return c == '.' || (c == ',' && mark == DecimalMark::FullStopOrComma);
+}
 
 // Walks the text one significant character at a time, stepping over skipped blanks.
 class Cursor {
@@ -25,7 +28,6 @@ class Cursor {
     }
     void Take() { ++pos_; }
     std::size_t Pos() const { return pos_; }
-    void Rewind(std::size_t pos) { pos_ = pos; }
 
   private:
     std::string_view text_;
@@ -58,7 +60,7 @@ double ParseDecimal(const std::string& digits) {
     return strtod_l(digits.c_str(), nullptr, cLocale);
 }
 
-NumberScan ScanDecimal(Cursor& cursor) {
+NumberScan ScanDecimal(Cursor& cursor, DecimalMark mark) {
     std::string digits;
     if (cursor.Peek() == '+' || cursor.Peek() == '-') {
         digits += cursor.Peek();
@@ -67,44 +69,38 @@ NumberScan ScanDecimal(Cursor& cursor) {
     bool anyDigit = false;
     bool point = false;
     std::size_t end = 0;
-    for (char c = cursor.Peek(); IsDigit(c) || (c == '.' && !point); c = cursor.Peek()) {
-        point = point || c == '.';
+    for (char c = cursor.Peek(); IsDigit(c) || (IsMark(c, mark) && !point); c = cursor.Peek()) {
+        point = point || !IsDigit(c);
         anyDigit = anyDigit || IsDigit(c);
-        digits += c;
+        digits += IsDigit(c) ? c : '.';
         cursor.Take();
         end = cursor.Pos();
     }
     if (!anyDigit) return {};
 
+    // An exponent counts only with at least one digit; otherwise the number ends before the E.
     if (cursor.Peek() == 'e' || cursor.Peek() == 'E') {
-        const std::size_t beforeExponent = cursor.Pos();
         std::string exponent = "e";
         cursor.Take();
         if (cursor.Peek() == '+' || cursor.Peek() == '-') {
             exponent += cursor.Peek();
             cursor.Take();
         }
-        bool exponentDigit = false;
         while (IsDigit(cursor.Peek())) {
             exponent += cursor.Peek();
             cursor.Take();
-            exponentDigit = true;
-        }
-        if (exponentDigit) {
-            digits += exponent;
             end = cursor.Pos();
-        } else {
-            cursor.Rewind(beforeExponent);
         }
+        if (IsDigit(exponent.back())) digits += exponent;
     }
     return {ParseDecimal(digits), true, end};
 }
 
 }  // namespace
 
-NumberScan ScanNumber(std::string_view text) {
+NumberScan ScanNumber(std::string_view text, DecimalMark mark) {
     Cursor cursor(text);
-    if (cursor.Peek() != '&') return ScanDecimal(cursor);
+    if (cursor.Peek() != '&') return ScanDecimal(cursor, mark);
     cursor.Take();
     const char kind = cursor.Peek();
     cursor.Take();
@@ -120,4 +116,32 @@ bool IsWholeNumber(std::string_view text) {
         if (!IsSkipped(text[i])) return false;
     }
     return true;
+}
+
+std::optional<double> ReadExactNumber(std::string_view text) {
+    auto blank = [](char c) { return IsSkipped(c) || c == '\r'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+
+    std::string digits;
+    std::size_t i = 0;
+    auto take = [&](char c) { digits += c == ',' ? '.' : c; };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) take(text[i++]);
+    std::size_t mantissaDigits = 0;
+    bool point = false;
+    for (; i < text.size() && (IsDigit(text[i]) || (!point && IsMark(text[i], DecimalMark::FullStopOrComma))); ++i) {
+        point = point || !IsDigit(text[i]);
+        mantissaDigits += IsDigit(text[i]) ? 1 : 0;
+        take(text[i]);
+    }
+    if (mantissaDigits == 0) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        take(text[i++]);
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) take(text[i++]);
+        const std::size_t exponentStart = i;
+        while (i < text.size() && IsDigit(text[i])) take(text[i++]);
+        if (i == exponentStart) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    return ParseDecimal(digits);
 }

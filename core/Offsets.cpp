@@ -5,6 +5,7 @@
 
 #include "core/DisplayPattern.h"
 #include "core/Rounding.h"
+#include "core/Validation.h"
 
 namespace Functions {
 
@@ -18,14 +19,14 @@ double AxisOffset(const TrackParams& p, double trig) {
 
 }  // namespace
 
-bool UpdateOffsets(TrackParams& params, OffsetDisplay& display, Messages& messages,
-                   std::string_view decimalSeparator) {
+UpdateResult UpdateOffsets(TrackParams& params, OffsetDisplay& display, Messages& messages,
+                           std::string_view decimalSeparator) {
     const double r = static_cast<double>(params.PA) * DegToRad;
     const std::optional<float> x = ToSingle(AxisOffset(params, std::sin(r)));
     const std::optional<float> y = ToSingle(AxisOffset(params, std::cos(r)));
     if (!x || !y) {
         messages.ShowError(std::string(kOverflowMessage));
-        return false;
+        return UpdateResult::Overflow;
     }
     float X = *x;
     float Y = *y;
@@ -48,7 +49,15 @@ bool UpdateOffsets(TrackParams& params, OffsetDisplay& display, Messages& messag
 
     display.SetDeltaXCaption(params.SignX + FormatMagnitude(params.DeltaX, 2, decimalSeparator));
     display.SetDeltaYCaption(params.SignY + FormatMagnitude(params.DeltaY, 2, decimalSeparator));
-    return true;
+    return UpdateResult::Shown;
+}
+
+UpdateResult ValidateAndUpdate(TrackParams& params, OffsetDisplay& display, Messages& messages,
+                               std::string_view decimalSeparator) {
+    if (ValidateParams(params, messages) == ParamsCheck::Unusable) {
+        return UpdateResult::InvalidParams;
+    }
+    return UpdateOffsets(params, display, messages, decimalSeparator);
 }
 
 }  // namespace Functions

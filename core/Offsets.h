@@ -9,12 +9,24 @@
 // sign shown for offsets that are mathematically zero at 90, 180 and 270 degrees.
 inline constexpr double DegToRad = 0.01745329252;
 
+enum class UpdateResult {
+    Shown,          // outputs and captions are fresh
+    InvalidParams,  // pixel size or interval not positive; the reason was shown
+    Overflow,       // an offset does not fit a 32-bit float; "Overflow" was shown
+};
+
 namespace Functions {
 
 // Recomputes DeltaX, DeltaY, SignX and SignY from the record and shows the two captions,
-// X first. Call only after ValidateParams returned false. When an offset does not fit a
-// 32-bit float, shows "Overflow", leaves outputs and captions as they were and returns false.
-bool UpdateOffsets(TrackParams& params, OffsetDisplay& display, Messages& messages,
-                   std::string_view decimalSeparator);
+// X first. Call only on a record that ValidateParams found usable. On overflow the
+// outputs and captions stay as they were.
+[[nodiscard]] UpdateResult UpdateOffsets(TrackParams& params, OffsetDisplay& display,
+                                         Messages& messages, std::string_view decimalSeparator);
+
+// Validate, then, when the record is usable, recompute and show the offsets: the step
+// that follows every edit, the load, Apply and the save command.
+[[nodiscard]] UpdateResult ValidateAndUpdate(TrackParams& params, OffsetDisplay& display,
+                                             Messages& messages,
+                                             std::string_view decimalSeparator);
 
 }  // namespace Functions

@@ -5,12 +5,12 @@
 #include "core/NumberReading.h"
 #include "core/Rounding.h"
 
-bool StoreNumber(std::string_view text, float& field, Messages& messages) {
-    const std::optional<float> value = ToSingle(ReadNumber(text));
+StoreResult StoreNumber(std::string_view text, float& field, Messages& messages) {
+    const std::optional<float> value = ToSingle(ReadTypedNumber(text));
     if (!value) {
         messages.ShowError(std::string(kOverflowMessage));
-        return false;
+        return StoreResult::Overflow;
     }
     field = *value;
-    return true;
+    return StoreResult::Stored;
 }

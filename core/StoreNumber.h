@@ -4,10 +4,8 @@
 
 #include "core/Messages.h"
 
-// Reads a typed text with the number-reading rule and stores it, rounded to single, in
-// a 32-bit field. A value beyond single range shows "Overflow", leaves the field as it
-// was and returns false.
-bool StoreNumber(std::string_view text, float& field, Messages& messages);
+enum class StoreResult { Stored, Overflow };
 
-// The text a non-positive time interval is repaired to (the number text of 1).
-inline constexpr std::string_view kRepairedIntervalText = " 1";
+// Reads what was typed into a box and stores it, rounded to single, in a 32-bit field. A
+// value beyond single range shows "Overflow" and leaves the field as it was.
+[[nodiscard]] StoreResult StoreNumber(std::string_view text, float& field, Messages& messages);

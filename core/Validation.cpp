@@ -2,17 +2,17 @@
 
 namespace Functions {
 
-bool ValidateParams(const TrackParams& params, Messages& messages) {
+ParamsCheck ValidateParams(const TrackParams& params, Messages& messages) {
     // Written as "not greater than" so that a NaN is rejected too.
     if (!(params.PixSize > 0)) {
         messages.ShowError(std::string(kPixelSizeMessage));
-        return true;
+        return ParamsCheck::Unusable;
     }
     if (!(params.TimeInterval > 0)) {
         messages.ShowError(std::string(kTimeIntervalMessage));
-        return true;
+        return ParamsCheck::Unusable;
     }
-    return false;
+    return ParamsCheck::Usable;
 }
 
 }  // namespace Functions

@@ -6,10 +6,12 @@
 inline constexpr std::string_view kPixelSizeMessage = "Pixel Size Must Be >0";
 inline constexpr std::string_view kTimeIntervalMessage = "Time Interval Must Be >0";
 
+enum class ParamsCheck { Usable, Unusable };
+
 namespace Functions {
 
-// True when the record cannot be used to compute offsets; the reason has then already
-// been shown, and the caller simply stops.
-bool ValidateParams(const TrackParams& params, Messages& messages);
+// Whether the record can be used to compute offsets; when it cannot, the reason has
+// already been shown and the caller simply stops.
+[[nodiscard]] ParamsCheck ValidateParams(const TrackParams& params, Messages& messages);
 
 }  // namespace Functions

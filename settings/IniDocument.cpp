@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "settings/AsciiCase.h"
+
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -23,19 +25,6 @@ std::string_view Trim(std::string_view s) {
     std::size_t n = s.size();
     while (n > 0 && IsBlank(s[n - 1])) --n;
     return s.substr(0, n);
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Only ASCII letters fold: names are plain ASCII, and folding UTF-8 bytes would corrupt them.
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return true;
 }
 
 // Offsets into the file: text is [begin, textEnd), its line end is [textEnd, end).
@@ -99,7 +88,7 @@ Lookup Find(std::string_view bytes, std::string_view section, std::string_view k
             if (found.sectionFound) break;
             // A head missing its "]" still names a section, up to the line end.
             const std::string_view name = text.substr(1, text.find(']') - 1);
-            if (SameName(Trim(name), section)) {
+            if (EqualsIgnoringAsciiCase(Trim(name), section)) {
                 found.sectionFound = true;
                 found.lastFilled = line;
             }
@@ -110,7 +99,7 @@ Lookup Find(std::string_view bytes, std::string_view section, std::string_view k
         const std::size_t eq = text.find('=');
         if (eq == std::string_view::npos || text.front() == ';') continue;
         const std::string_view lineKey = Trim(text.substr(0, eq));
-        if (!SameName(lineKey, key)) continue;
+        if (!EqualsIgnoringAsciiCase(lineKey, key)) continue;
         found.entryFound = true;
         found.entry = line;
         found.entryKey = lineKey;

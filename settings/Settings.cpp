@@ -1,28 +1,25 @@
 #include "settings/Settings.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 
 #include "core/AtomicFile.h"
+#include "core/IntervalRepair.h"
 #include "core/NumberReading.h"
 #include "core/NumberText.h"
 #include "core/Rounding.h"
+#include "settings/AsciiCase.h"
 #include "settings/IniDocument.h"
+#include "settings/RegularFile.h"
 
 namespace {
 
 constexpr const char* kFileName = "Pelindra.ini";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
+// Long enough for another copy to finish writing a settings file; its lock is taken over
+// at once should that copy have died holding it.
+constexpr int kLockWaitMs = 10000;
 
 // Reads the entries; an absent file reads as an empty one.
 class Entries {
@@ -36,12 +33,12 @@ class Entries {
     // A number read into a 32-bit field; the text that gave it is returned in `text`.
     // A value beyond single range is unusable and gives the default.
     float Number(const char* section, const char* key, const char* fallback,
-                 std::string* text = nullptr) const {
+                 std::string* text = nullptr, double (*read)(std::string_view) = ReadNumber) const {
         std::string value = Text(section, key, fallback);
-        std::optional<float> number = ToSingle(ReadNumber(value));
+        std::optional<float> number = ToSingle(read(value));
         if (!number) {
             value = fallback;
-            number = ToSingle(ReadNumber(value));
+            number = ToSingle(read(value));
         }
         if (text) *text = value;
         return *number;
@@ -50,8 +47,8 @@ class Entries {
     // "True"/"False" in any case, or a number (not 0 is true); anything else gives the default.
     std::int16_t Flag(const char* section, const char* key, const char* fallback) const {
         const std::string value = Text(section, key, fallback);
-        if (EqualsIgnoringCase(value, "true")) return kTrue;
-        if (EqualsIgnoringCase(value, "false")) return kFalse;
+        if (EqualsIgnoringAsciiCase(value, "true")) return kTrue;
+        if (EqualsIgnoringAsciiCase(value, "false")) return kFalse;
         const std::string number = IsWholeNumber(value) ? value : fallback;
         return ReadNumber(number) != 0 ? kTrue : kFalse;
     }
@@ -66,16 +63,6 @@ class Entries {
     const IniDocument& ini_;
 };
 
-std::optional<std::string> ReadFile(const QString& path, std::string& bytes) {
-    QFile file(path);
-    if (!file.exists()) return std::nullopt;
-    if (QFileInfo(path).isDir()) return "it is a folder";
-    if (!file.open(QIODevice::ReadOnly)) return file.errorString().toStdString();
-    bytes = file.readAll().toStdString();
-    if (file.error() != QFileDevice::NoError) return file.errorString().toStdString();
-    return std::nullopt;
-}
-
 const char* FlagText(std::int16_t flag) {
     return flag != 0 ? "True" : "False";
 }
@@ -89,20 +76,29 @@ std::string SettingsFilePath() {
 
 namespace Functions {
 
-void LoadSettings(TrackParams& params, SettingsView& view, const std::string& path) {
-    std::string bytes;
-    if (ReadFile(QString::fromStdString(path), bytes)) bytes.clear();
-    const IniDocument ini(std::move(bytes));
+std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
+                                        const std::string& path) {
+    FileContent file = ReadRegularFile(path, kSettingsSizeLimit);
+    std::optional<std::string> problem;
+    if (file.state == FileContent::State::Unusable) {
+        problem = "The settings file \"" + path + "\" cannot be used: " + file.reason +
+                  ". Pelindra starts with its default settings and leaves that file as it is.";
+    }
+    const IniDocument ini(std::move(file.bytes));
     const Entries entries(ini);
 
+    // Motion and Position Angle hold the boxes' texts, so they are read as the boxes read.
     std::string text;
-    params.Motion = entries.Number("Object", "Motion", "1", &text);
+    params.Motion = entries.Number("Object", "Motion", "1", &text, ReadTypedNumber);
     view.SetMotionText(text);
-    params.PA = entries.Number("Object", "Position Angle", "0", &text);
+    params.PA = entries.Number("Object", "Position Angle", "0", &text, ReadTypedNumber);
     view.SetPAText(text);
     params.PixSize = entries.Number("Pixel Size", "PixelSize", "1.0");
     params.TotalTime = entries.Number("Time", "Total Time", "60");
     params.TimeInterval = entries.Number("Time", "Time Interval", "15", &text);
+    // Repaired here and not only by the box, which sees no change when the text it is
+    // given is the empty text it already holds.
+    if (const auto repaired = RepairInterval(params.TimeInterval)) text = *repaired;
     view.SetTimeIntervalText(text);
 
     params.MountType = entries.Flag("Mount", "Mount", "0");
@@ -120,22 +116,27 @@ void LoadSettings(TrackParams& params, SettingsView& view, const std::string& pa
     params.RARevEast = entries.Whole("Mount", "RA Direction East", "0");
     params.DecRevEast = entries.Whole("Mount", "Dec Direction East", "0");
     params.Directory = entries.Text("Directory", "Current Directory", "");
+    return problem;
 }
 
 std::optional<std::string> SaveSettings(const TrackParams& params, const SettingsView& view,
                                         const std::string& path) {
-    const QString file = QString::fromStdString(path);
     auto failure = [&](const std::string& reason) {
         return "Cannot save the settings file \"" + path + "\": " + reason;
     };
-
-    // Other lines of the file are kept, so a file that cannot be read is not replaced.
-    std::string bytes;
-    if (const auto error = ReadFile(file, bytes)) return failure(*error);
-    const QString folder = QFileInfo(file).absolutePath();
+    const QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
     if (!QDir().mkpath(folder)) return failure("cannot create the folder " + folder.toStdString());
 
-    IniDocument ini(std::move(bytes));
+    QLockFile lock(QString::fromStdString(path) + ".lock");
+    if (!lock.tryLock(kLockWaitMs)) {
+        return failure(lock.error() == QLockFile::LockFailedError
+                           ? "another copy of Pelindra kept it locked"
+                           : "cannot create its lock file beside it");
+    }
+    // Other lines of the file are kept, so a file that cannot be read is not replaced.
+    FileContent file = ReadRegularFile(path, kSettingsSizeLimit);
+    if (file.state == FileContent::State::Unusable) return failure(file.reason);
+    IniDocument ini(std::move(file.bytes));
     ini.Write("Object", "Motion", view.MotionText());
     ini.Write("Object", "Position Angle", view.PAText());
     ini.Write("Pixel Size", "PixelSize", NumberText(params.PixSize));

@@ -25,13 +25,21 @@ std::string SettingsFilePath();
 
 namespace Functions {
 
-// Fills the record and the main window's boxes from the settings file. A missing or
-// unreadable file, section or entry, and a value that cannot be used, give the defaults.
-void LoadSettings(TrackParams& params, SettingsView& view, const std::string& path);
+// Fills the record and the main window's boxes from the settings file. A missing file,
+// section or entry, and a value that cannot be used, give the defaults; an interval that
+// is not positive is repaired to 1, as the box repairs it. When something that is not a
+// usable settings file stands in its place (a folder, a pipe, a device, an unreadable or
+// oversized file), everything takes its default and the message to tell the user is
+// returned: that file must then not be replaced when the program closes.
+[[nodiscard]] std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
+                                                      const std::string& path);
 
-// Writes all twelve entries in one atomic step, keeping every other line of the file.
-// Returns a message naming the file and the reason when that fails.
-std::optional<std::string> SaveSettings(const TrackParams& params, const SettingsView& view,
-                                        const std::string& path);
+// Writes all twelve entries in one atomic step, keeping every other line of the file. A
+// lock file beside it keeps two copies of the program closing at once from mixing their
+// read and write; the last to close still wins. Returns a message naming the file and
+// the reason when that fails.
+[[nodiscard]] std::optional<std::string> SaveSettings(const TrackParams& params,
+                                                      const SettingsView& view,
+                                                      const std::string& path);
 
 }  // namespace Functions

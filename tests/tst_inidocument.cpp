@@ -119,6 +119,7 @@ void TestIniDocument::write_data() {
     Row("first duplicate only", {"[S]\r\nK=1\r\nK=1\r\n[S]\r\nK=1\r\n", "S", "K", "2",
                                  "[S]\r\nK=2\r\nK=1\r\n[S]\r\nK=1\r\n"});
     Row("BOM kept", {"\xEF\xBB\xBF[S]\r\nK=1\r\n", "S", "K", "2", "\xEF\xBB\xBF[S]\r\nK=2\r\n"});
+    Row("only a BOM", {"\xEF\xBB\xBF", "S", "K", "1", "\xEF\xBB\xBF[S]\r\nK=1\r\n"});
     // Adding to an existing section
     Row("before blank lines", {"[S]\r\nA=1\r\n\r\n \t\r\n[T]\r\n", "S", "K", "2",
                                "[S]\r\nA=1\r\nK=2\r\n\r\n \t\r\n[T]\r\n"});

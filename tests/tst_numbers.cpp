@@ -289,6 +289,11 @@ void TestNumbers::numberText_data() {
     QTest::newRow("half 123456.25") << 123456.25f << QByteArray(" 123456.3");
     QTest::newRow("half 12345685") << 12345685.0f << QByteArray(" 1.234569E+07");
     QTest::newRow("half 2^-11") << 0x1p-11f << QByteArray(" 0.0004882813");
+    // Two exponent digits from 10 on, a leading zero below.
+    QTest::newRow("123456789") << 123456789.0f << QByteArray(" 1.234568E+08");
+    QTest::newRow("1E+09") << 1e9f << QByteArray(" 1E+09");
+    QTest::newRow("1E+10") << 1e10f << QByteArray(" 1E+10");
+    QTest::newRow("1E-08") << 1e-8f << QByteArray(" 1E-08");
     QTest::newRow("1E+38") << 1e38f << QByteArray(" 1E+38");
     QTest::newRow("FLT_MAX") << FLT_MAX << QByteArray(" 3.402823E+38");
     QTest::newRow("FLT_MIN") << FLT_MIN << QByteArray(" 1.175494E-38");

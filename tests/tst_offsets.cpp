@@ -109,7 +109,7 @@ void TestOffsets::validate() {
     TrackParams params = Make(0, -720, interval, pixSize, 7, 3, 2, -1, 2, -1);
     params.TotalTime = -5;
     Recorder recorder;
-    QCOMPARE(Functions::ValidateParams(params, recorder), rejected);
+    QCOMPARE(Functions::ValidateParams(params, recorder) == ParamsCheck::Unusable, rejected);
     QCOMPARE(recorder.events, events);
 }
 
@@ -160,7 +160,7 @@ void TestOffsets::update() {
 
     Recorder recorder;
     const std::string_view sep(separator.constData(), std::size_t(separator.size()));
-    QVERIFY(Functions::UpdateOffsets(params, recorder, recorder, sep));
+    QCOMPARE(Functions::UpdateOffsets(params, recorder, recorder, sep), UpdateResult::Shown);
     QCOMPARE(recorder.events, (QStringList{"X " + x, "Y " + y}));
     QCOMPARE(QString::fromStdString(params.SignX), x.left(1));
     QCOMPARE(QString::fromStdString(params.SignY), y.left(1));
@@ -173,7 +173,7 @@ void TestOffsets::update() {
     QVERIFY(std::fabs(params.DeltaY - shown(y)) <= 0.0050001);
 
     // Both labels are rewritten on every call, even with unchanged text.
-    QVERIFY(Functions::UpdateOffsets(params, recorder, recorder, sep));
+    QCOMPARE(Functions::UpdateOffsets(params, recorder, recorder, sep), UpdateResult::Shown);
     QCOMPARE(recorder.events, (QStringList{"X " + x, "Y " + y, "X " + x, "Y " + y}));
 }
 
@@ -181,7 +181,7 @@ void TestOffsets::update() {
 void TestOffsets::storedMagnitudes() {
     TrackParams params = Example(kGem, kEast);
     Recorder recorder;
-    QVERIFY(Functions::UpdateOffsets(params, recorder, recorder, "."));
+    QCOMPARE(Functions::UpdateOffsets(params, recorder, recorder, "."), UpdateResult::Shown);
     QCOMPARE(Bits(params.DeltaX), Bits(0.955960750579834f));
     QCOMPARE(Bits(params.DeltaY), Bits(1.3652534484863281f));
     QCOMPARE(params.SignX, std::string("-"));
@@ -199,9 +199,9 @@ void TestOffsets::forkIgnoresPierSide() {
     Recorder west, east;
     TrackParams p =
         Example(kFork, kWest, flags & 1, flags >> 1 & 1, flags >> 2 & 1, flags >> 3 & 1);
-    QVERIFY(Functions::UpdateOffsets(p, west, west, "."));
+    QCOMPARE(Functions::UpdateOffsets(p, west, west, "."), UpdateResult::Shown);
     p.EastWest = kEast;
-    QVERIFY(Functions::UpdateOffsets(p, east, east, "."));
+    QCOMPARE(Functions::UpdateOffsets(p, east, east, "."), UpdateResult::Shown);
     QCOMPARE(east.events, west.events);
     // Only the West flags act: bit 0 reverses X, bit 1 reverses Y.
     QCOMPARE(west.events,
@@ -224,7 +224,7 @@ void TestOffsets::overflow() {
 
     TrackParams record = Example(kGem, kWest, 1);
     Recorder recorder;
-    QVERIFY(Functions::UpdateOffsets(record, recorder, recorder, "."));
+    QCOMPARE(Functions::UpdateOffsets(record, recorder, recorder, "."), UpdateResult::Shown);
     const TrackParams before = record;
 
     record.Motion = params.Motion;
@@ -233,7 +233,7 @@ void TestOffsets::overflow() {
     record.PixSize = params.PixSize;
     record.EastWest = params.EastWest;
     recorder.events.clear();
-    QVERIFY(!Functions::UpdateOffsets(record, recorder, recorder, "."));
+    QCOMPARE(Functions::UpdateOffsets(record, recorder, recorder, "."), UpdateResult::Overflow);
     QCOMPARE(recorder.events, QStringList{Msg(kOverflowMessage)});
     QCOMPARE(Bits(record.DeltaX), Bits(before.DeltaX));
     QCOMPARE(Bits(record.DeltaY), Bits(before.DeltaY));

@@ -1,10 +1,15 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
+#include <QLockFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include "settings/Settings.h"
 #include "tests/support/TestFiles.h"
@@ -163,6 +168,7 @@ class TestSettings : public QObject {
     // Loads `bytes` (a missing file when null) into a record that starts out dirty.
     TrackParams Load(const QByteArray& bytes);
     TrackParams params_;
+    std::optional<std::string> problem_;  // what loading said about the file
     std::unique_ptr<FakeView> view_;
 
   private slots:
@@ -188,6 +194,9 @@ class TestSettings : public QObject {
     void saveFailure_data();
     void saveFailure();
     void interruptedSaveKeepsOldFile();
+    void unusableFile_data();
+    void unusableFile();
+    void saveWaitsForAnotherCopy();
     void filePath();
 };
 
@@ -199,7 +208,7 @@ TrackParams TestSettings::Load(const QByteArray& bytes) {
     params_.RaRevWest = params_.DecRevWest = params_.RARevEast = params_.DecRevEast = 5;
     params_.Directory = "stale";
     view_ = std::make_unique<FakeView>(params_);
-    Functions::LoadSettings(params_, *view_, Path().toStdString());
+    problem_ = Functions::LoadSettings(params_, *view_, Path().toStdString());
     return params_;
 }
 
@@ -276,6 +285,7 @@ void TestSettings::loadEntry_data() {
     mount("Mount=0", "MountType", 0);
     mount("Mount=banana", "MountType", 0);
     mount("Mount=", "MountType", 0);
+    mount("Mount='1\t'", "MountType", -1);
     mount("EastWest=False", "EastWest", 0);
     mount("EastWest=banana", "EastWest", -1);
     mount("EastWest=", "EastWest", -1);
@@ -321,12 +331,19 @@ void TestSettings::loadText_data() {
     object("Motion=1e39", 1, "1");
     object("Motion=1e400", 1, "1");
     object("Motion=0.0123456789", double(0.0123456789f), "0.0123456789");
+    // Motion and Position Angle hold what was typed, so a decimal comma counts there.
+    object("Motion=2,35", double(2.35f), "2,35");
     QTest::newRow("PA=-720") << QByteArray("[Object]\r\nPosition Angle=-720\r\n") << "PA" << -720.0
                              << QByteArray("-720");
     QTest::newRow("Time Interval=8s") << QByteArray("[Time]\r\nTime Interval=8s\r\n")
                                       << "TimeInterval" << 8.0 << QByteArray("8s");
     QTest::newRow("Time Interval=2e39") << QByteArray("[Time]\r\nTime Interval=2e39\r\n")
                                         << "TimeInterval" << 15.0 << QByteArray("15");
+    // Repaired as the box would repair it, also when the box sees no change.
+    QTest::newRow("Time Interval=") << QByteArray("[Time]\r\nTime Interval=\r\n")
+                                    << "TimeInterval" << 1.0 << QByteArray(" 1");
+    QTest::newRow("Time Interval=-3") << QByteArray("[Time]\r\nTime Interval=-3\r\n")
+                                      << "TimeInterval" << 1.0 << QByteArray(" 1");
 }
 
 void TestSettings::loadText() {
@@ -499,6 +516,75 @@ void TestSettings::interruptedSaveKeepsOldFile() {
     QVERIFY2(QString::fromStdString(*error).contains(Path("Pelindra.ini")), error->c_str());
     QCOMPARE(ReadAll(Path("Pelindra.ini")), old);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Pelindra.ini"});
+}
+
+void TestSettings::unusableFile_data() {
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("pipe that never delivers") << "pipe";
+    QTest::newRow("link to an endless device") << "device";
+    QTest::newRow("larger than 16 MiB") << "large";
+    QTest::newRow("write-only") << "write-only";
+}
+
+// Whatever stands in the settings file's place loads the defaults at once (no hang, no
+// exhausted memory), is reported, and is never replaced.
+void TestSettings::unusableFile() {
+    QFETCH(QString, kind);
+
+    const QByteArray path = Path().toLocal8Bit();
+    if (kind == "folder") {
+        QVERIFY(QDir().mkpath(Path()));
+    } else if (kind == "pipe") {
+        QCOMPARE(mkfifo(path.constData(), 0600), 0);
+    } else if (kind == "device") {
+        QVERIFY(QFile::link("/dev/zero", Path()));
+    } else if (kind == "large") {
+        WriteAll(Path(), "[Object]\r\nMotion=5\r\n");
+        QVERIFY(QFile::resize(Path(), 16 * 1024 * 1024 + 1));
+    } else {
+        if (geteuid() == 0) QSKIP("root may read a write-only file");
+        WriteAll(Path(), "[Object]\r\nMotion=5\r\n");
+        QVERIFY(QFile::setPermissions(Path(), QFile::WriteOwner));
+    }
+    auto fingerprint = [&] {
+        struct stat info {};
+        lstat(path.constData(), &info);
+        return QList<qint64>{qint64(info.st_mode), qint64(info.st_ino), qint64(info.st_size),
+                             qint64(info.st_mtim.tv_nsec)};
+    };
+    const auto before = fingerprint();
+
+    const TrackParams p = Load(QByteArray());
+    QVERIFY(problem_.has_value());
+    QVERIFY2(QString::fromStdString(*problem_).contains(Path()), problem_->c_str());
+    QCOMPARE(p.Motion, 1.0f);
+    QCOMPARE(p.TimeInterval, 15.0f);
+
+    const auto error = Functions::SaveSettings(p, *view_, Path().toStdString());
+    QVERIFY(error.has_value());
+    QCOMPARE(fingerprint(), before);
+    QCOMPARE(Listing(dir_->path()), QStringList{"Pelindra.ini"});
+}
+
+// Two copies closing at once: the second waits for the first to finish its read and
+// write, so neither works from a file the other is replacing.
+void TestSettings::saveWaitsForAnotherCopy() {
+    const TrackParams p = Load(QByteArray());
+    QLockFile otherCopy(Path() + ".lock");
+    QVERIFY(otherCopy.tryLock(0));
+
+    std::optional<std::string> error = "did not run";
+    std::thread closing([&] { error = Functions::SaveSettings(p, *view_, Path().toStdString()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const bool waited = !QFileInfo::exists(Path());
+    otherCopy.unlock();
+    closing.join();
+
+    QVERIFY(waited);
+    QVERIFY2(!error, error ? error->c_str() : "");
+    QCOMPARE(ReadAll(Path()), kSample);
 }
 
 void TestSettings::filePath() {

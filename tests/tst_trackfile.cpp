@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "core/Validation.h"
+#include "tests/support/PrivateMounts.h"
 #include "tests/support/TestFiles.h"
 #include "trackfile/FileExists.h"
 #include "trackfile/SaveCommand.h"
@@ -52,6 +53,8 @@ class FakeUi : public SaveCommandUi {
         return answer;
     }
     std::string TimeIntervalText() override { return intervalText; }
+    bool AllEntriesStored() override { return entriesStored; }
+    bool entriesStored = true;
 };
 
 // German mount on the East side, nothing reversed, as in both worked examples.
@@ -115,6 +118,7 @@ class TestTrackFile : public QObject {
     void firstValidationStopsBeforeChooser_data();
     void firstValidationStopsBeforeChooser();
     void recordReadAfterChooser();
+    void cancel_data();
     void cancel();
     void overwrite_data();
     void overwrite();
@@ -136,11 +140,16 @@ void TestTrackFile::intervalText_data() {
     QTest::newRow("7.5") << QByteArray("7.5") << QByteArray("07.5");
     QTest::newRow("0.5") << QByteArray("0.5") << QByteArray("00.5");
     QTest::newRow("15") << QByteArray("15") << QByteArray("15");
-    QTest::newRow("trailing text") << QByteArray("8s") << QByteArray("08s");
-    QTest::newRow("repaired interval") << QByteArray(" 1") << QByteArray("0 1");
-    QTest::newRow("blank between digits") << QByteArray("1 2") << QByteArray("1 2");
+    QTest::newRow("10") << QByteArray("10") << QByteArray("10");
+    // Only the numeric part reaches the file: every line keeps its three fields.
+    QTest::newRow("trailing text") << QByteArray("8s") << QByteArray("08");
+    QTest::newRow("repaired interval") << QByteArray(" 1") << QByteArray("01");
+    QTest::newRow("blank between digits") << QByteArray("1 2") << QByteArray("12");
+    QTest::newRow("line break after") << QByteArray("15\n") << QByteArray("15");
+    QTest::newRow("forged line") << QByteArray("15\r\nEVIL") << QByteArray("15");
+    QTest::newRow("decimal comma") << QByteArray("7,5") << QByteArray("07,5");
     QTest::newRow("exponent") << QByteArray("1e1") << QByteArray("1e1");
-    QTest::newRow("no number") << QByteArray("abc") << QByteArray("0abc");
+    QTest::newRow("no number") << QByteArray("abc") << QByteArray("0");
     QTest::newRow("empty") << QByteArray("") << QByteArray("0");
 }
 
@@ -303,8 +312,13 @@ void TestTrackFile::saveWritesTrack_data() {
         << Example2() << QByteArray("8") << QByteArray(".") << Lines(Example2Lines("08")) << "+1.42"
         << "+0.52";
     QTest::newRow("text after the number") << Example2() << QByteArray("8s") << QByteArray(".")
-                                           << Lines(Example2Lines("08s")) << "+1.42"
+                                           << Lines(Example2Lines("08")) << "+1.42"
                                            << "+0.52";
+    // A track file is single-byte text: a separator of two bytes (U+066B) gives way to ".".
+    QTest::newRow("Arabic separator")
+        << Example1() << QByteArray("15") << QByteArray("\xd9\xab") << Lines(kExample1)
+        << "-0\u066B96"
+        << "-1\u066B37";
 
     QTest::newRow("no motion") << Params(0, 35, 1.8f, 1, 15) << QByteArray("15") << QByteArray(".")
                                << Lines(Repeat("15 -0.0 -0.0", 4)) << "-0.00"
@@ -313,7 +327,7 @@ void TestTrackFile::saveWritesTrack_data() {
     // The interval repaired by the main window: three one-second rows.
     QTest::newRow("repaired interval")
         << Params(12, 35, 1.8f, 0.05f, 1) << QByteArray(" 1") << QByteArray(".")
-        << Lines({"0 1 -0.1 -0.1", "0 1 -0.1 -0.1", "0 1 -0.0 -0.1"}) << "-0.06"
+        << Lines({"01 -0.1 -0.1", "01 -0.1 -0.1", "01 -0.0 -0.1"}) << "-0.06"
         << "-0.09";
 }
 
@@ -328,7 +342,7 @@ void TestTrackFile::saveWritesTrack() {
     FakeUi ui;
     ui.choice = Path("track.trk").toStdString();
     ui.intervalText = interval.toStdString();
-    QVERIFY(Functions::SaveTrackFile(params, ui, separator.toStdString()));
+    QCOMPARE(Functions::SaveTrackFile(params, ui, separator.toStdString()), SaveResult::Written);
 
     QCOMPARE(ReadAll(Path("track.trk")), expected);
     QCOMPARE(ui.messages, QStringList());
@@ -369,7 +383,7 @@ void TestTrackFile::rowCount() {
     p.TimeInterval = interval;
     FakeUi ui;
     ui.choice = Path("track.trk").toStdString();
-    const bool written = Functions::SaveTrackFile(p, ui, ".");
+    const bool written = Functions::SaveTrackFile(p, ui, ".") == SaveResult::Written;
 
     QCOMPARE(ui.questions, 1);
     QCOMPARE(Listing(dir_->path()), QStringList{"track.trk"});
@@ -393,16 +407,21 @@ void TestTrackFile::rowCount() {
 void TestTrackFile::firstValidationStopsBeforeChooser_data() {
     QTest::addColumn<float>("pixSize");
     QTest::addColumn<float>("interval");
+    QTest::addColumn<bool>("entriesStored");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("pixel size 0") << 0.0f << 15.0f << QString(kPixelSizeMessage.data());
-    QTest::newRow("interval 0") << 1.0f << 0.0f << QString(kTimeIntervalMessage.data());
-    QTest::newRow("interval negative") << 1.0f << -8.0f << QString(kTimeIntervalMessage.data());
+    QTest::newRow("pixel size 0") << 0.0f << 15.0f << true << QString(kPixelSizeMessage.data());
+    QTest::newRow("interval 0") << 1.0f << 0.0f << true << QString(kTimeIntervalMessage.data());
+    QTest::newRow("interval negative")
+        << 1.0f << -8.0f << true << QString(kTimeIntervalMessage.data());
+    // A box shows a number the record could not take (typed 1e39): no track for another value.
+    QTest::newRow("a box holds an unstored number") << 1.0f << 15.0f << false << "Overflow";
 }
 
 void TestTrackFile::firstValidationStopsBeforeChooser() {
     QFETCH(float, pixSize);
     QFETCH(float, interval);
+    QFETCH(bool, entriesStored);
     QFETCH(QString, message);
 
     TrackParams p = Example1();
@@ -410,8 +429,9 @@ void TestTrackFile::firstValidationStopsBeforeChooser() {
     p.TimeInterval = interval;
     p.Directory = "/old";
     FakeUi ui;
+    ui.entriesStored = entriesStored;
     ui.choice = Path("track.trk").toStdString();
-    QVERIFY(!Functions::SaveTrackFile(p, ui, "."));
+    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
     QCOMPARE(ui.messages, QStringList{message});
     QCOMPARE(ui.chooserFolders, QStringList());
     QCOMPARE(QString::fromStdString(p.Directory), "/old");
@@ -424,28 +444,42 @@ void TestTrackFile::recordReadAfterChooser() {
     FakeUi ui;
     ui.choice = Path("longer.trk").toStdString();
     ui.whileChoosing = [&] { p.TotalTime = 3; };
-    QVERIFY(Functions::SaveTrackFile(p, ui, "."));
+    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::Written);
     QCOMPARE(ReadAll(Path("longer.trk")).count("\r\n"), 12);
 
     p = Example1();
     FakeUi invalid;
     invalid.choice = Path("invalid.trk").toStdString();
     invalid.whileChoosing = [&] { p.PixSize = 0; };
-    QVERIFY(!Functions::SaveTrackFile(p, invalid, "."));
+    QCOMPARE(Functions::SaveTrackFile(p, invalid, "."), SaveResult::NotWritten);
     QCOMPARE(invalid.messages, QStringList{QString(kPixelSizeMessage.data())});
     QVERIFY(!QFileInfo::exists(Path("invalid.trk")));
 }
 
+void TestTrackFile::cancel_data() {
+    QTest::addColumn<QByteArray>("remembered");
+    QTest::addColumn<bool>("shown");  // the chooser opens there; else at home, with a message
+
+    QTest::newRow("remembered folder") << QByteArray("/remembered") << true;
+    // Read back from the settings file as bytes; converted, it would name another folder.
+    QTest::newRow("folder not UTF-8") << QByteArray("/\xff\xfe") << false;
+}
+
 void TestTrackFile::cancel() {
+    QFETCH(QByteArray, remembered);
+    QFETCH(bool, shown);
+
     TrackParams p = Example1();
-    p.Directory = dir_->path().toStdString() + "/remembered";
+    p.Directory = dir_->path().toStdString() + remembered.toStdString();
+    const std::string before = p.Directory;
     FakeUi ui;
     ui.choice = std::nullopt;
-    QVERIFY(!Functions::SaveTrackFile(p, ui, "."));
-    QCOMPARE(ui.chooserFolders, QStringList{dir_->path() + "/remembered"});
+    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
+    QCOMPARE(ui.chooserFolders,
+             QStringList{shown ? QString::fromStdString(p.Directory) : QString()});
     QCOMPARE(ui.questions, 0);
-    QCOMPARE(ui.messages, QStringList());
-    QCOMPARE(QString::fromStdString(p.Directory), dir_->path() + "/remembered");
+    QCOMPARE(ui.messages.size(), shown ? 0 : 1);
+    QVERIFY(p.Directory == before);
     QCOMPARE(Listing(dir_->path()), QStringList());
 }
 
@@ -476,7 +510,7 @@ void TestTrackFile::overwrite() {
     FakeUi ui;
     ui.choice = Path(name).toStdString();
     ui.answer = answer;
-    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), replaced);
+    QCOMPARE(Functions::SaveTrackFile(p, ui, ".") == SaveResult::Written, replaced);
 
     QCOMPARE(ui.questions, exists ? 1 : 0);
     QCOMPARE(ui.messages, QStringList());
@@ -492,7 +526,7 @@ void TestTrackFile::writeFailure_data() {
     QTest::newRow("parent is a file") << "plain/x.trk";
     QTest::newRow("proc") << "/proc/x.trk";
     QTest::newRow("name of a folder") << "sub";
-    QTest::newRow("device full") << "/dev/full";
+    QTest::newRow("device full") << "dev/full";
 }
 
 void TestTrackFile::writeFailure() {
@@ -500,12 +534,24 @@ void TestTrackFile::writeFailure() {
 
     WriteAll(Path("plain"), "keep\r\n");
     QVERIFY(QDir(dir_->path()).mkdir("sub"));
+    // Never the machine's own /dev/full as root: a regression would replace it. Root gets
+    // a node of its own on a private file system; anyone else may not replace /dev/full.
+    QVERIFY(QDir(dir_->path()).mkdir("dev"));
+    std::optional<SmallDisk> devices;
+    if (geteuid() == 0) {
+        devices.emplace(Path("dev"), 64 * 1024);
+        if (devices->refusal()) QSKIP(qPrintable("no private /dev: " + *devices->refusal()));
+        const auto refusal = MakeFullDevice(Path("dev/full"));
+        if (refusal) QSKIP(qPrintable(*refusal));
+    } else {
+        QVERIFY(QFile::link("/dev/full", Path("dev/full")));
+    }
     const QStringList before = Listing(dir_->path());
 
     TrackParams p = Example1();
     FakeUi ui;
     ui.choice = Path(name).toStdString();
-    QVERIFY(!Functions::SaveTrackFile(p, ui, "."));
+    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
 
     QCOMPARE(ui.messages.size(), 1);
     QVERIFY2(ui.messages[0].contains(Path(name)), qPrintable(ui.messages[0]));
@@ -514,7 +560,7 @@ void TestTrackFile::writeFailure() {
     QVERIFY(!QFileInfo::exists("/proc/x.trk"));
     // A device is written in place, never replaced by a regular file.
     struct stat info {};
-    QCOMPARE(stat("/dev/full", &info), 0);
+    QCOMPARE(stat(Path("dev/full").toLocal8Bit().constData(), &info), 0);
     QVERIFY(S_ISCHR(info.st_mode));
 }
 
@@ -534,7 +580,7 @@ void TestTrackFile::interruptedWriteKeepsOldFile() {
     rlimit small = saved;
     small.rlim_cur = 64 * 1024;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = Functions::SaveTrackFile(p, ui, ".");
+    const bool written = Functions::SaveTrackFile(p, ui, ".") == SaveResult::Written;
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previousHandler);
 

@@ -1,14 +1,19 @@
 #include "tools/TrackCommandLine.h"
 
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLocale>
 #include <iostream>
+#include <vector>
 
+#include "core/AtomicFile.h"
+#include "core/IntervalRepair.h"
 #include "core/NumberReading.h"
+#include "core/NumberText.h"
 #include "core/Offsets.h"
 #include "core/Rounding.h"
-#include "core/StoreNumber.h"
 #include "core/Validation.h"
 #include "settings/Settings.h"
 #include "trackfile/SaveCommand.h"
@@ -22,7 +27,8 @@ void PrintError(const std::string& text) {
     std::cerr << "pelindra-track: " << text << '\n';
 }
 
-// The window's boxes as loading the settings leaves them, the interval repair included.
+// The window's boxes as loading the settings leaves them: each text is read as the box
+// reads it, and an interval that is not positive is repaired.
 class LoadedBoxes : public SettingsView {
   public:
     explicit LoadedBoxes(TrackParams& params) : params_(params) {}
@@ -31,10 +37,8 @@ class LoadedBoxes : public SettingsView {
     void SetPAText(const std::string& text) override { pa_ = text; }
     void SetTimeIntervalText(const std::string& text) override {
         interval_ = text;
-        if (!(params_.TimeInterval > 0)) {
-            params_.TimeInterval = 1;
-            interval_ = kRepairedIntervalText;
-        }
+        if (const auto value = ToSingle(ReadTypedNumber(text))) params_.TimeInterval = *value;
+        if (const auto repaired = RepairInterval(params_.TimeInterval)) interval_ = *repaired;
     }
     void SetWestValue(bool) override {}
     void SetEastValue(bool) override {}
@@ -62,6 +66,8 @@ class ConsoleUi : public SaveCommandUi {
         return force_;
     }
     std::string TimeIntervalText() override { return interval_; }
+    // Options are checked before anything runs, so every value given was stored.
+    bool AllEntriesStored() override { return true; }
     std::string Captions() const { return x_ + ' ' + y_; }
 
   private:
@@ -89,7 +95,7 @@ const QList<QCommandLineOption>& Options() {
         {"ra-rev-east", "RA reversed on the East side when 1.", "N"},
         {"dec-rev-east", "Dec reversed on the East side when 1.", "N"},
         {"settings", "Settings file to start from (default: the user's).", "FILE"},
-        {{"o", "output"}, "Write the track file to FILE instead of standard output.", "FILE"},
+        {{"o", "output"}, "Write the track file to FILE (- for standard output).", "FILE"},
         {"force", "Replace FILE if it exists."},
         {"offsets", "Print the X and Y offsets per interval instead of a track file."},
         {{"h", "help"}, "Show this help."},
@@ -105,8 +111,17 @@ std::int16_t ChoiceFlag(const QString& value, const char* option, const char* wh
     throw UsageError{std::string("--") + option + " must be " + whenTrue + " or " + whenFalse};
 }
 
-std::int16_t ReversalFlag(const QString& value, const char* option) {
-    const auto flag = ToInt16HalfEven(ReadNumber(value.toStdString()));
+// The whole text must be a number: a script that passes "abc" or "141 \"/hr" has made a
+// mistake that must not turn into a track file.
+double ExactNumber(const QCommandLineParser& parser, const char* option) {
+    const std::string text = parser.value(option).toStdString();
+    const std::optional<double> value = ReadExactNumber(text);
+    if (!value) throw UsageError{std::string("--") + option + ": \"" + text + "\" is not a number"};
+    return *value;
+}
+
+std::int16_t ReversalFlag(const QCommandLineParser& parser, const char* option) {
+    const auto flag = ToInt16HalfEven(ExactNumber(parser, option));
     if (!flag) throw UsageError{std::string("--") + option + " is out of range"};
     return *flag;
 }
@@ -118,16 +133,11 @@ bool ApplyOptions(const QCommandLineParser& parser, TrackParams& params, Message
         {"interval", &params.TimeInterval}, {"pixel-size", &params.PixSize},
         {"total-time", &params.TotalTime},
     };
+    // Every option is checked for its form before any is applied.
+    std::vector<std::pair<float*, double>> values;
     for (const auto& [name, field] : numbers) {
-        if (parser.isSet(name) &&
-            !StoreNumber(parser.value(name).toStdString(), *field, messages)) {
-            return false;
-        }
+        if (parser.isSet(name)) values.emplace_back(field, ExactNumber(parser, name));
     }
-    if (parser.isSet("mount"))
-        params.MountType = ChoiceFlag(parser.value("mount"), "mount", "fork", "gem");
-    if (parser.isSet("side"))
-        params.EastWest = ChoiceFlag(parser.value("side"), "side", "west", "east");
     const std::pair<const char*, std::int16_t*> flags[] = {
         {"ra-rev-west", &params.RaRevWest},
         {"dec-rev-west", &params.DecRevWest},
@@ -135,9 +145,41 @@ bool ApplyOptions(const QCommandLineParser& parser, TrackParams& params, Message
         {"dec-rev-east", &params.DecRevEast},
     };
     for (const auto& [name, field] : flags) {
-        if (parser.isSet(name)) *field = ReversalFlag(parser.value(name), name);
+        if (parser.isSet(name)) *field = ReversalFlag(parser, name);
+    }
+    if (parser.isSet("mount"))
+        params.MountType = ChoiceFlag(parser.value("mount"), "mount", "fork", "gem");
+    if (parser.isSet("side"))
+        params.EastWest = ChoiceFlag(parser.value("side"), "side", "west", "east");
+    for (const auto& [field, value] : values) {
+        const std::optional<float> single = ToSingle(value);
+        if (!single) {
+            messages.ShowError(std::string(kOverflowMessage));
+            return false;
+        }
+        *field = *single;
     }
     return true;
+}
+
+// Standard output is checked like any file: a full disk or a closed stream is a failure.
+int WriteToStandardOutput(std::string_view bytes) {
+    if (const auto error = WriteAllTo(STDOUT_FILENO, bytes)) {
+        PrintError("cannot write to standard output: " + *error);
+        return kFailure;
+    }
+    return 0;
+}
+
+// Number text without the blank that stands in for a plus sign.
+std::string Shown(float value) {
+    const std::string text = NumberText(value);
+    return text.front() == ' ' ? text.substr(1) : text;
+}
+
+std::string NothingToWrite(const TrackParams& params) {
+    return "nothing to write: a total time of " + Shown(params.TotalTime) +
+           " minutes gives no line at intervals of " + Shown(params.TimeInterval) + " seconds";
 }
 
 int Run(const QCommandLineParser& parser) {
@@ -145,34 +187,37 @@ int Run(const QCommandLineParser& parser) {
     LoadedBoxes boxes(params);
     const std::string settings =
         parser.isSet("settings") ? parser.value("settings").toStdString() : SettingsFilePath();
-    Functions::LoadSettings(params, boxes, settings);
+    if (const auto problem = Functions::LoadSettings(params, boxes, settings)) PrintError(*problem);
 
     const std::string intervalText =
         parser.isSet("interval") ? parser.value("interval").toStdString() : boxes.IntervalText();
     const std::string output = parser.value("output").toStdString();
+    const bool toStandardOutput = !parser.isSet("output") || output == "-";
     ConsoleUi ui(output, parser.isSet("force"), intervalText);
     if (!ApplyOptions(parser, params, ui)) return kFailure;
 
-    const std::string separator = QLocale::system().decimalPoint().toStdString();
     if (parser.isSet("offsets")) {
-        if (Functions::ValidateParams(params, ui)) return kFailure;
-        if (!Functions::UpdateOffsets(params, ui, ui, separator)) return kFailure;
-        std::cout << ui.Captions() << '\n';
-        return 0;
+        // For scripts: the full stop whatever the locale.
+        if (Functions::ValidateAndUpdate(params, ui, ui, ".") != UpdateResult::Shown) {
+            return kFailure;
+        }
+        return WriteToStandardOutput(ui.Captions() + '\n');
     }
-    if (parser.isSet("output")) {
-        return Functions::SaveTrackFile(params, ui, separator) ? 0 : kFailure;
-    }
-    if (Functions::ValidateParams(params, ui)) return kFailure;
-    const std::optional<std::string> text = Functions::ComposeTrackFile(params, ui, separator);
-    if (!text) return kFailure;
-    std::cout.write(text->data(), static_cast<std::streamsize>(text->size()));
-    std::cout.flush();
-    if (!std::cout) {
-        PrintError("cannot write to standard output");
+    if (Functions::ValidateParams(params, ui) == ParamsCheck::Unusable) return kFailure;
+    const std::optional<int> rows = Functions::RowCount(params, ui);
+    if (!rows) return kFailure;
+    if (*rows < 1) {
+        PrintError(NothingToWrite(params));
         return kFailure;
     }
-    return 0;
+    const std::string separator = QLocale::system().decimalPoint().toStdString();
+    if (!toStandardOutput) {
+        return Functions::SaveTrackFile(params, ui, separator) == SaveResult::Written ? 0
+                                                                                     : kFailure;
+    }
+    const std::optional<std::string> text = Functions::ComposeTrackFile(params, ui, separator);
+    if (!text) return kFailure;
+    return WriteToStandardOutput(*text);
 }
 
 }  // namespace

@@ -5,16 +5,21 @@
 #include "core/AtomicFile.h"
 #include "core/Offsets.h"
 #include "core/Rounding.h"
+#include "core/Utf8.h"
 #include "core/Validation.h"
 #include "trackfile/FileExists.h"
 #include "trackfile/TrackWriter.h"
 
-namespace Functions {
-
 namespace {
 
-// Intervals in the whole track, or nullopt (after telling the user) when the count does
-// not fit the 16-bit line counter.
+constexpr std::string_view kUnusableFolderMessage =
+    "The folder remembered for track files is not a valid file name here; the file chooser "
+    "starts in your home folder instead.";
+
+}  // namespace
+
+namespace Functions {
+
 std::optional<int> RowCount(const TrackParams& params, Messages& messages) {
     const double rows =
         static_cast<double>(params.TotalTime) * 60 / static_cast<double>(params.TimeInterval);
@@ -26,39 +31,49 @@ std::optional<int> RowCount(const TrackParams& params, Messages& messages) {
     return *count;
 }
 
-}  // namespace
-
 std::optional<std::string> ComposeTrackFile(TrackParams& params, SaveCommandUi& ui,
                                             std::string_view decimalSeparator) {
     // Read after the dialogs have closed, so the latest applied setup counts.
     const std::optional<int> rows = RowCount(params, ui);
     if (!rows) return std::nullopt;
-    if (ValidateParams(params, ui)) return std::nullopt;
-    if (!UpdateOffsets(params, ui, ui, decimalSeparator)) return std::nullopt;
-
-    std::optional<std::string> text =
-        TrackText(params, *rows, IntervalText(ui.TimeIntervalText()), decimalSeparator);
+    if (ValidateAndUpdate(params, ui, ui, decimalSeparator) != UpdateResult::Shown) {
+        return std::nullopt;
+    }
+    std::optional<std::string> text = TrackText(params, *rows, IntervalText(ui.TimeIntervalText()),
+                                                TrackFileSeparator(decimalSeparator));
     if (!text) ui.ShowError(std::string(kOverflowMessage));
     return text;
 }
 
-bool SaveTrackFile(TrackParams& params, SaveCommandUi& ui, std::string_view decimalSeparator) {
-    if (ValidateParams(params, ui)) return false;
+SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui,
+                         std::string_view decimalSeparator) {
+    // A box that shows a number the record could not take would write a track for
+    // another value than the one on the screen.
+    if (!ui.AllEntriesStored()) {
+        ui.ShowError(std::string(kOverflowMessage));
+        return SaveResult::NotWritten;
+    }
+    if (ValidateParams(params, ui) == ParamsCheck::Unusable) return SaveResult::NotWritten;
 
-    const std::optional<std::string> fileName = ui.ChooseTrackFile(params.Directory);
-    if (!fileName) return false;
+    std::string folder = params.Directory;
+    if (!IsValidUtf8(folder)) {
+        ui.ShowError(std::string(kUnusableFolderMessage));
+        folder.clear();
+    }
+    const std::optional<std::string> fileName = ui.ChooseTrackFile(folder);
+    if (!fileName) return SaveResult::NotWritten;
     // Remembered before any further test, so even a declined overwrite keeps the folder.
     params.Directory = QFileInfo(QString::fromStdString(*fileName)).absolutePath().toStdString();
 
-    if (FileExists(*fileName) && !ui.ConfirmOverwrite()) return false;
+    if (FileExists(*fileName) && !ui.ConfirmOverwrite()) return SaveResult::NotWritten;
 
     const std::optional<std::string> text = ComposeTrackFile(params, ui, decimalSeparator);
-    if (!text) return false;
+    if (!text) return SaveResult::NotWritten;
     if (const auto error = WriteFileAtomically(*fileName, *text)) {
         ui.ShowError("Cannot write the track file \"" + *fileName + "\": " + *error);
-        return false;
+        return SaveResult::NotWritten;
     }
-    return true;
+    return SaveResult::Written;
 }
 
 }  // namespace Functions

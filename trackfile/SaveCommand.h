@@ -18,26 +18,37 @@ inline constexpr std::string_view kProposedTrackName = "Track";
 // What the save command needs from the main window.
 class SaveCommandUi : public Messages, public OffsetDisplay {
   public:
-    // The save-file chooser for track files opened in `folder`, proposing "Track" with the
-    // default extension "trk". nullopt when the user cancels.
+    // The save-file chooser for track files opened in `folder` (the user's home when
+    // empty), proposing "Track" with the default extension "trk". nullopt when the user
+    // cancels.
     virtual std::optional<std::string> ChooseTrackFile(const std::string& folder) = 0;
     // "Output file exists, overwrite?" titled "Overwrite": Yes and No, stop icon, No the
     // default. True for Yes.
     virtual bool ConfirmOverwrite() = 0;
     // The TimeInterval box's text as it stands.
     virtual std::string TimeIntervalText() = 0;
+    // False while a box shows a number that could not be stored ("Overflow"), so the
+    // record does not hold what the user sees.
+    virtual bool AllEntriesStored() = 0;
 };
+
+enum class SaveResult { Written, NotWritten };
 
 namespace Functions {
 
+// Intervals in the whole track: TotalTime in seconds over the interval, rounded half to
+// even. nullopt (after telling the user) when it does not fit the 16-bit line counter.
+[[nodiscard]] std::optional<int> RowCount(const TrackParams& params, Messages& messages);
+
 // Steps of the save command after the file is chosen: row count, second validation,
 // fresh offsets, and the track text itself. nullopt (after telling the user) on failure.
-std::optional<std::string> ComposeTrackFile(TrackParams& params, SaveCommandUi& ui,
-                                            std::string_view decimalSeparator);
+[[nodiscard]] std::optional<std::string> ComposeTrackFile(TrackParams& params, SaveCommandUi& ui,
+                                                          std::string_view decimalSeparator);
 
 // The save command: validates, asks for the file, remembers its folder in Directory,
 // asks before replacing a file, recomputes the offsets and writes the whole track file
-// in one step. Every failure is reported; success is silent. Returns true when written.
-bool SaveTrackFile(TrackParams& params, SaveCommandUi& ui, std::string_view decimalSeparator);
+// in one step. Every failure is told to the user; success is silent.
+SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui,
+                         std::string_view decimalSeparator);
 
 }  // namespace Functions

@@ -23,12 +23,12 @@ class Axis {
         writtenTotal_ = *written;
         out = step_;
 
-        const auto d = ToSingle(static_cast<double>(writtenTotal_) - trueTotal_);
-        if (!d) return false;
-        if (*d >= 0.1f) {
+        // Both totals fit a float and stay within a step of each other, so d does too.
+        const auto d = static_cast<float>(static_cast<double>(writtenTotal_) - trueTotal_);
+        if (d >= 0.1f) {
             out = static_cast<float>(static_cast<double>(out) - 0.1);
             writtenTotal_ = static_cast<float>(static_cast<double>(writtenTotal_) - 0.1);
-        } else if (*d <= -0.1f) {
+        } else if (d <= -0.1f) {
             out = static_cast<float>(static_cast<double>(out) + 0.1);
             writtenTotal_ = static_cast<float>(static_cast<double>(writtenTotal_) + 0.1);
         }
@@ -45,7 +45,18 @@ class Axis {
 }  // namespace
 
 std::string IntervalText(std::string_view boxText) {
-    return (ReadNumber(boxText) < 10 ? "0" : "") + std::string(boxText);
+    const NumberScan scan = ScanNumber(boxText, DecimalMark::FullStopOrComma);
+    std::string text = scan.value < 10 ? "0" : "";
+    for (char c : boxText.substr(0, scan.end)) {
+        if (c != ' ' && c != '\t' && c != '\n') text += c;
+    }
+    return text;
+}
+
+std::string_view TrackFileSeparator(std::string_view localeSeparator) {
+    const bool singleAscii =
+        localeSeparator.size() == 1 && static_cast<unsigned char>(localeSeparator[0]) < 0x80;
+    return singleAscii ? localeSeparator : ".";
 }
 
 std::optional<std::string> TrackText(const TrackParams& params, int rowCount,

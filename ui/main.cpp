@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/Functions.h"
+#include "core/TrackParams.h"
 #include "settings/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/QtDialogs.h"
@@ -32,9 +32,11 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(":/images/pelindra.png"));
     QGuiApplication::setDesktopFileName("org.pelindra.Pelindra");
 
+    // The one record of the run, shared by every window until the event loop ends.
+    TrackParams params;
     QtDialogs dialogs;
     // Deleted when closed; the program ends when its last window is gone.
-    auto* mainForm = new MainForm(Functions::Params(), dialogs, SettingsFilePath());
+    auto* mainForm = new MainForm(params, dialogs, SettingsFilePath());
     mainForm->setAttribute(Qt::WA_DeleteOnClose);
     mainForm->Form_Load();
     mainForm->show();

@@ -1,0 +1,8 @@
+#include "core/IntervalRepair.h"
+
+std::optional<std::string_view> RepairInterval(float& timeInterval) {
+    // Written as "not greater than" so that a NaN is repaired too.
+    if (timeInterval > 0) return std::nullopt;
+    timeInterval = 1;
+    return kRepairedIntervalText;
+}
