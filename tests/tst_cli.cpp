@@ -5,6 +5,8 @@
 #include <QtTest>
 #include <memory>
 
+#include "tests/support/PrivateMounts.h"
+
 namespace {
 
 struct Result {
@@ -73,6 +75,11 @@ class TestCli : public QObject {
     QStringList Fresh() const { return {"--settings", Path("none.ini")}; }
     Result Run(const QStringList& args, const QByteArray& locale = "C.UTF-8",
                const QString& stdoutFile = {}) const;
+    // Runs the tool through `sh -c script`, the tool's path as $0 and `args` after it: for
+    // what QProcess cannot do (a closed standard output, bytes that are not UTF-8).
+    Result RunInShell(const QString& script, const QStringList& args) const;
+    Result Start(const QString& program, const QStringList& args, const QByteArray& locale,
+                 const QString& stdoutFile) const;
 
   private slots:
     void init();
@@ -88,12 +95,23 @@ class TestCli : public QObject {
     void errors();
     void existingFileNeedsForce();
     void writeFailures();
+    void fileNameNotUtf8();
+    void fullDisk();
     void offsetsWriteNoFile();
     void versionAndHelp();
 };
 
 Result TestCli::Run(const QStringList& args, const QByteArray& locale,
                     const QString& stdoutFile) const {
+    return Start(PELINDRA_TRACK, args, locale, stdoutFile);
+}
+
+Result TestCli::RunInShell(const QString& script, const QStringList& args) const {
+    return Start("/bin/sh", QStringList{"-c", script, PELINDRA_TRACK} + args, "C.UTF-8", {});
+}
+
+Result TestCli::Start(const QString& program, const QStringList& args, const QByteArray& locale,
+                      const QString& stdoutFile) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", locale);
     env.insert("LANG", locale);
@@ -103,8 +121,9 @@ Result TestCli::Run(const QStringList& args, const QByteArray& locale,
     env.insert("HOME", Path("home"));
     QProcess process;
     process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir_->path());
     if (!stdoutFile.isEmpty()) process.setStandardOutputFile(stdoutFile);
-    process.start(PELINDRA_TRACK, args);
+    process.start(program, args);
     Result result;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
         result.err = "did not run to its end: " + process.errorString().toUtf8();
@@ -130,20 +149,26 @@ void TestCli::workedExamples_data() {
     QTest::newRow("first example") << FirstExample() << QByteArray("C.UTF-8") << kFirstExample;
     QTest::newRow("second example, 08 prefix")
         << SecondExample() << QByteArray("C.UTF-8") << kSecondExample;
-    QTest::newRow("interval text 8s copied")
-        << SecondExample("8s") << QByteArray("C.UTF-8") << Replaced(kSecondExample, "08", "08s");
+    // Blanks around a number are allowed; a line break never reaches the file.
+    QTest::newRow("interval with a line break")
+        << FirstExample({"--interval", "15\n"}) << QByteArray("C.UTF-8") << kFirstExample;
+    QTest::newRow("decimal comma in an option")
+        << FirstExample({"--pixel-size", "1,8"}) << QByteArray("C.UTF-8") << kFirstExample;
     QTest::newRow("decimal comma")
         << FirstExample() << QByteArray("de_DE.UTF-8") << Replaced(kFirstExample, ".", ",");
+    QTest::newRow("Turkish comma")
+        << FirstExample() << QByteArray("tr_TR.UTF-8") << Replaced(kFirstExample, ".", ",");
+    // U+066B takes two bytes; a track file is single-byte text.
+    QTest::newRow("Arabic separator")
+        << FirstExample() << QByteArray("ar_EG.UTF-8") << kFirstExample;
+    QTest::newRow("Persian separator")
+        << FirstExample() << QByteArray("fa_IR.UTF-8") << kFirstExample;
     QTest::newRow("fork reverses both on east side")
         << FirstExample({"--mount", "fork", "--ra-rev-west", "1", "--dec-rev-west", "1"})
         << QByteArray("C.UTF-8") << Replaced(kFirstExample, "-", "+");
     QTest::newRow("motion 0") << FirstExample({"--motion", "0", "--total-time", "1"})
                               << QByteArray("C.UTF-8")
                               << QByteArray("15 -0.0 -0.0\r\n").repeated(4);
-    QTest::newRow("total time 0 is empty")
-        << FirstExample({"--total-time", "0"}) << QByteArray("C.UTF-8") << QByteArray();
-    QTest::newRow("total time negative is empty")
-        << FirstExample({"--total-time", "-5"}) << QByteArray("C.UTF-8") << QByteArray();
 }
 
 void TestCli::workedExamples() {
@@ -163,6 +188,11 @@ void TestCli::workedExamples() {
     QCOMPARE(toFile.out, QByteArray());
     QVERIFY(QFileInfo::exists(file));
     QCOMPARE(ReadAll(file), expected);
+
+    const Result dash = Run(Fresh() + args + QStringList{"-o", "-"}, locale);
+    QCOMPARE(dash.code, 0);
+    QCOMPARE(dash.out, expected);
+    QVERIFY(!QFileInfo::exists("-") && !QFileInfo::exists(Path("-")));
 }
 
 void TestCli::offsets_data() {
@@ -198,12 +228,13 @@ void TestCli::offsets_data() {
     row("large",
         FirstExample({"--motion", "5000", "--pa", "10", "--interval", "60", "--pixel-size", "0.5"}),
         "-1736.48 -9848.08");
-    QTest::newRow("decimal comma")
-        << FirstExample() << QByteArray("de_DE.UTF-8") << QByteArray("-0,96 -1,37");
-    QTest::newRow("decimal comma, large")
+    // For scripts: the full stop whatever the locale.
+    QTest::newRow("German locale")
+        << FirstExample() << QByteArray("de_DE.UTF-8") << QByteArray("-0.96 -1.37");
+    QTest::newRow("German locale, large")
         << FirstExample(
                {"--motion", "5000", "--pa", "10", "--interval", "60", "--pixel-size", "0.5"})
-        << QByteArray("de_DE.UTF-8") << QByteArray("-1736,48 -9848,08");
+        << QByteArray("de_DE.UTF-8") << QByteArray("-1736.48 -9848.08");
 }
 
 void TestCli::offsets() {
@@ -234,7 +265,10 @@ void TestCli::settingsDefaults_data() {
     // The window repairs a non-positive interval to the text " 1"; the lines copy it.
     QTest::newRow("interval 0 repaired")
         << Ini({"[Object]", "Motion=0", "[Time]", "Total Time=0.1", "Time Interval=0"})
-        << QStringList() << QByteArray("0 1 -0.0 -0.0\r\n").repeated(6);
+        << QStringList() << QByteArray("01 -0.0 -0.0\r\n").repeated(6);
+    QTest::newRow("empty interval repaired")
+        << Ini({"[Object]", "Motion=0", "[Time]", "Total Time=0.1", "Time Interval="})
+        << QStringList() << QByteArray("01 -0.0 -0.0\r\n").repeated(6);
     QTest::newRow("fork and west flags from file")
         << FirstExampleIni({}, {"Mount=True", "RA Direction West=1", "Dec Direction West=1"})
         << QStringList{"--offsets"} << QByteArray("+0.96 +1.37\n");
@@ -316,7 +350,16 @@ void TestCli::errors_data() {
     };
     row("interval 0", {"--interval", "0"}, 1, "Time Interval Must Be >0");
     row("interval negative", {"--interval", "-3"}, 1, "Time Interval Must Be >0");
-    row("interval not a number", {"--interval", "abc"}, 1, "Time Interval Must Be >0");
+    row("interval not a number", {"--interval", "abc"}, 2, "--interval: \"abc\" is not a number");
+    row("interval with a unit", {"--interval", "8s"}, 2, "--interval: \"8s\" is not a number");
+    row("motion not a number", {"--motion", "abc"}, 2, "--motion: \"abc\" is not a number");
+    row("motion per hour", {"--motion", "141 \"/hr"}, 2, "is not a number");
+    row("blank inside", {"--pa", "3 5"}, 2, "--pa: \"3 5\" is not a number");
+    row("empty pixel size", {"--pixel-size", ""}, 2, "--pixel-size: \"\" is not a number");
+    row("hexadecimal", {"--total-time", "&H10"}, 2, "is not a number");
+    row("reversal flag word", {"--ra-rev-west", "yes"}, 2, "--ra-rev-west: \"yes\"");
+    row("total time 0", {"--total-time", "0"}, 1, "nothing to write: ");
+    row("total time negative", {"--total-time", "-5"}, 1, "nothing to write: ");
     row("pixel size 0", {"--pixel-size", "0"}, 1, "Pixel Size Must Be >0");
     row("pixel size negative", {"--pixel-size", "-1.5"}, 1, "Pixel Size Must Be >0");
     row("too many intervals", {"--total-time", "600", "--interval", "1"}, 1, "Too many intervals");
@@ -384,10 +427,52 @@ void TestCli::writeFailures() {
     QVERIFY2(result.err.contains(file.toUtf8()), result.err.constData());
     QVERIFY(QFileInfo(file).isDir());
 
-    // A full disk behind standard output is an error too, not a silent short track.
-    result = Run(Fresh() + FirstExample(), "C.UTF-8", "/dev/full");
+    // A full disk behind standard output is an error too, not a silent short track, and
+    // so is a stream that was closed; the offsets alike.
+    for (const QStringList& extra : {QStringList(), QStringList{"--offsets"}}) {
+        result = Run(Fresh() + FirstExample(extra), "C.UTF-8", "/dev/full");
+        QCOMPARE(result.code, 1);
+        QVERIFY2(result.err.contains("No space left on device"), result.err.constData());
+        result = RunInShell("exec \"$0\" \"$@\" >&-", Fresh() + FirstExample(extra));
+        QCOMPARE(result.code, 1);
+        QVERIFY2(result.err.contains("standard output"), result.err.constData());
+    }
+}
+
+// A name that is not UTF-8 would turn into another name (U+FFFD for each byte) and
+// replace an unrelated file of that name: it is refused.
+void TestCli::fileNameNotUtf8() {
+    const QString unrelated = Path("\uFFFD\uFFFD.trk");
+    QVERIFY(WriteAll(unrelated, "unrelated\r\n"));
+    const Result result =
+        RunInShell("exec \"$0\" \"$@\" -o \"$(printf '\\377\\376.trk')\" --force", Fresh());
+    QCOMPARE(result.code, 2);
+    QVERIFY2(result.err.contains("UTF-8"), result.err.constData());
+    QCOMPARE(ReadAll(unrelated), QByteArray("unrelated\r\n"));
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"\uFFFD\uFFFD.trk"});
+}
+
+// On a nearly full file system the old track file stays whole and the reason is given.
+void TestCli::fullDisk() {
+    QVERIFY(QDir(dir_->path()).mkdir("disk"));
+    SmallDisk disk(Path("disk"), 256 * 1024);
+    if (disk.refusal()) QSKIP(qPrintable("no small file system: " + *disk.refusal()));
+    const QString track = Path("disk/old.trk");
+    // 2400 lines of 14 bytes, the size that once came back empty or cut at 4096 bytes.
+    const QStringList longTrack = {"--total-time", "600"};
+    QCOMPARE(Run(Fresh() + longTrack + QStringList{"-o", track}).code, 0);
+    const QByteArray old = ReadAll(track);
+    QCOMPARE(old.size(), 33600);
+    QVERIFY(disk.fillUpTo("filler", 4096));
+
+    const Result result =
+        Run(Fresh() + longTrack + QStringList{"--motion", "2", "--force", "-o", track});
     QCOMPARE(result.code, 1);
-    QVERIFY(!result.err.isEmpty());
+    QVERIFY2(result.err.contains("No space left on device"), result.err.constData());
+    QVERIFY2(result.err.contains(track.toUtf8()), result.err.constData());
+    QCOMPARE(ReadAll(track), old);
+    QCOMPARE(QDir(Path("disk")).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"filler", "old.trk"}));
 }
 
 void TestCli::offsetsWriteNoFile() {

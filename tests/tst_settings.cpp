@@ -340,8 +340,8 @@ void TestSettings::loadText_data() {
     QTest::newRow("Time Interval=2e39") << QByteArray("[Time]\r\nTime Interval=2e39\r\n")
                                         << "TimeInterval" << 15.0 << QByteArray("15");
     // Repaired as the box would repair it, also when the box sees no change.
-    QTest::newRow("Time Interval=") << QByteArray("[Time]\r\nTime Interval=\r\n")
-                                    << "TimeInterval" << 1.0 << QByteArray(" 1");
+    QTest::newRow("Time Interval=")
+        << QByteArray("[Time]\r\nTime Interval=\r\n") << "TimeInterval" << 1.0 << QByteArray(" 1");
     QTest::newRow("Time Interval=-3") << QByteArray("[Time]\r\nTime Interval=-3\r\n")
                                       << "TimeInterval" << 1.0 << QByteArray(" 1");
 }

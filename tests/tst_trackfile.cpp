@@ -315,10 +315,9 @@ void TestTrackFile::saveWritesTrack_data() {
                                            << Lines(Example2Lines("08")) << "+1.42"
                                            << "+0.52";
     // A track file is single-byte text: a separator of two bytes (U+066B) gives way to ".".
-    QTest::newRow("Arabic separator")
-        << Example1() << QByteArray("15") << QByteArray("\xd9\xab") << Lines(kExample1)
-        << "-0\u066B96"
-        << "-1\u066B37";
+    QTest::newRow("Arabic separator") << Example1() << QByteArray("15") << QByteArray("\xd9\xab")
+                                      << Lines(kExample1) << "-0\u066B96"
+                                      << "-1\u066B37";
 
     QTest::newRow("no motion") << Params(0, 35, 1.8f, 1, 15) << QByteArray("15") << QByteArray(".")
                                << Lines(Repeat("15 -0.0 -0.0", 4)) << "-0.00"

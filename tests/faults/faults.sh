@@ -159,6 +159,17 @@ start_app() {
     STARTUP=$(python3 -c "print(f'{$(now) - $t0:.1f}')")
 }
 
+# Starts the program, which must first say in an ERROR box that it cannot use its settings
+# file (about $3) and then show its main window; sets APP.
+start_app_refusing_settings() {
+    local home=$1 log=$2 what=$3
+    launch "$home" "$log"
+    expect_error_box "$APP" "$what"
+    wait_for 20 main_window_or_gone "$APP"
+    gone "$APP" && fail "the program ended after the message about $what"
+    window_of "$APP" " Pelindra" >/dev/null || fail "no main window after the message about $what"
+}
+
 focus_main() {
     take_focus "$(window_of "$1" " Pelindra")"
 }
@@ -355,6 +366,8 @@ expect_default_track() {
     expect_same "track file from the default settings" "$TMP/default.trk" "$CASE_DIR/out/track.trk"
 }
 
+# Whatever stands in the settings file's place is reported once at the start and left
+# alone at closing; the program works with its defaults.
 case_settings_is_folder() {
     local cfg="$CASE_DIR/h/config/Pelindra" before
     make_home "$CASE_DIR/h"
@@ -362,31 +375,43 @@ case_settings_is_folder() {
     printf 'Motion=99\r\n' >"$cfg/Pelindra.ini/inside"
     owned_by_app "$cfg"
     before=$(fingerprint "$cfg/Pelindra.ini" "$cfg/Pelindra.ini/inside")
-    start_app "$CASE_DIR/h" "$CASE_DIR/app.log"
+    start_app_refusing_settings "$CASE_DIR/h" "$CASE_DIR/app.log" "a folder as settings file"
     expect_default_track
     file_menu "$APP" x
-    expect_error_box "$APP" "closing with a folder as settings file"
-    expect_exit "$APP" "the ERROR message at closing"
+    expect_exit "$APP" "File > Exit"
     [ "$(fingerprint "$cfg/Pelindra.ini" "$cfg/Pelindra.ini/inside")" = "$before" ] ||
         fail "the folder in place of the settings file changed"
     [ "$(listing "$cfg")" = "Pelindra.ini" ] || fail "files left in $cfg: $(listing "$cfg")"
     [ "$(listing "$cfg/Pelindra.ini")" = "inside" ] || fail "the folder's content changed"
 }
 
+# A pipe that nobody writes to once kept the program from ever showing its window.
+case_settings_is_pipe() {
+    local cfg="$CASE_DIR/h/config/Pelindra"
+    make_home "$CASE_DIR/h"
+    mkfifo "$cfg/Pelindra.ini"
+    owned_by_app "$cfg"
+    start_app_refusing_settings "$CASE_DIR/h" "$CASE_DIR/app.log" "a pipe as settings file"
+    file_menu "$APP" x
+    expect_exit "$APP" "File > Exit"
+    [ -p "$cfg/Pelindra.ini" ] || fail "the pipe in place of the settings file was replaced"
+    [ "$(listing "$cfg")" = "Pelindra.ini" ] || fail "files left in $cfg: $(listing "$cfg")"
+}
+
+# Write-only (mode 200): the program may not read it, so it must not replace it either.
 case_settings_unreadable() {
     local cfg="$CASE_DIR/h/config/Pelindra" before
     make_home "$CASE_DIR/h"
     ini_text 12 35 1.8 1.5 20 True False /nowhere >"$cfg/Pelindra.ini"
     cp "$cfg/Pelindra.ini" "$CASE_DIR/ini.copy"
-    chmod 000 "$cfg/Pelindra.ini"
+    chmod 200 "$cfg/Pelindra.ini"
     "${RUN_AS[@]}" cat "$cfg/Pelindra.ini" >/dev/null 2>&1 &&
         skip "file permissions are not enforced for the program's user"
     before=$(fingerprint "$cfg/Pelindra.ini")
-    start_app "$CASE_DIR/h" "$CASE_DIR/app.log"
+    start_app_refusing_settings "$CASE_DIR/h" "$CASE_DIR/app.log" "an unreadable settings file"
     expect_default_track
     file_menu "$APP" x
-    expect_error_box "$APP" "closing with an unreadable settings file"
-    expect_exit "$APP" "the ERROR message at closing"
+    expect_exit "$APP" "File > Exit"
     [ "$(fingerprint "$cfg/Pelindra.ini")" = "$before" ] || fail "the settings file's metadata changed"
     # Only root reads it back as it is.
     [ "$(id -u)" = 0 ] || chmod 600 "$cfg/Pelindra.ini"
@@ -536,6 +561,7 @@ run_case save_missing_folder
 run_case save_dev_full
 run_case save_over_readonly_file
 run_case settings_is_folder
+run_case settings_is_pipe
 run_case settings_unreadable
 run_case settings_binary
 run_case settings_10mb
