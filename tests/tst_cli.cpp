@@ -90,6 +90,7 @@ class TestCli : public QObject {
     void settingsDefaults_data();
     void settingsDefaults();
     void freshStartDefaults();
+    void settingsFileIsAPipe();
     void userSettingsFile();
     void errors_data();
     void errors();
@@ -311,6 +312,18 @@ void TestCli::freshStartDefaults() {
     QCOMPARE(result.out.count("15 -0.0 -0.3\r\n"), 119);
     QCOMPARE(result.out.count("15 -0.0 -0.2\r\n"), 121);
     QVERIFY(!QFileInfo::exists(Path("none.ini")));
+}
+
+// A pipe in the settings file's place once blocked the tool for ever: now the defaults
+// are used and the reason is said once.
+void TestCli::settingsFileIsAPipe() {
+    const QString pipe = Path("settings.ini");
+    QCOMPARE(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    const Result result = Run({"--settings", pipe, "--offsets"});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, QByteArray("-0.00 -0.25\n"));
+    QCOMPARE(result.err.count("cannot be used"), 1);
+    QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
 }
 
 void TestCli::userSettingsFile() {

@@ -355,31 +355,40 @@ void TestTrackFile::saveWritesTrack() {
 void TestTrackFile::rowCount_data() {
     QTest::addColumn<float>("totalTime");
     QTest::addColumn<float>("interval");
-    QTest::addColumn<int>("lines");  // -1: too many intervals, -2: some other error
+    QTest::addColumn<int>("lines");  // -1: too many intervals, -2: "Overflow"
+    QTest::addColumn<float>("pixSize");
 
-    QTest::newRow("1.5 min / 15 s") << 1.5f << 15.0f << 6;
-    QTest::newRow("7.5 rounds up to 8") << 1.0f << 8.0f << 8;
-    QTest::newRow("2.5 rounds down to 2") << 1.0f << 24.0f << 2;
-    QTest::newRow("1.5 rounds up to 2") << 1.0f << 40.0f << 2;
-    QTest::newRow("zero time empties") << 0.0f << 15.0f << 0;
-    QTest::newRow("negative time empties") << -5.0f << 15.0f << 0;
-    QTest::newRow("32766.5 rounds to 32766") << 65533.0f << 120.0f << 32766;
-    QTest::newRow("exactly 32767") << 32767.0f << 60.0f << 32767;
-    QTest::newRow("32767.5 rounds to 32768") << 65535.0f << 120.0f << -1;
-    QTest::newRow("36000") << 600.0f << 1.0f << -1;
-    QTest::newRow("-36000") << -600.0f << 1.0f << -2;
+    auto row = [](const char* name, float totalTime, float interval, int lines,
+                  float pixSize = 1.8f) {
+        QTest::newRow(name) << totalTime << interval << lines << pixSize;
+    };
+    row("1.5 min / 15 s", 1.5f, 15.0f, 6);
+    row("7.5 rounds up to 8", 1.0f, 8.0f, 8);
+    row("2.5 rounds down to 2", 1.0f, 24.0f, 2);
+    row("1.5 rounds up to 2", 1.0f, 40.0f, 2);
+    row("zero time empties", 0.0f, 15.0f, 0);
+    row("negative time empties", -5.0f, 15.0f, 0);
+    row("32766.5 rounds to 32766", 65533.0f, 120.0f, 32766);
+    row("exactly 32767", 32767.0f, 60.0f, 32767);
+    row("32767.5 rounds to 32768", 65535.0f, 120.0f, -1);
+    row("36000", 600.0f, 1.0f, -1);
+    row("-36000", -600.0f, 1.0f, -2);
+    // Each step fits a float, two of them summed do not.
+    row("steps leave single range", 0.5f, 15.0f, -2, 8e-39f);
 }
 
 void TestTrackFile::rowCount() {
     QFETCH(float, totalTime);
     QFETCH(float, interval);
     QFETCH(int, lines);
+    QFETCH(float, pixSize);
 
     const QByteArray old = "old content\r\n";
     WriteAll(Path("track.trk"), old);
     TrackParams p = Example1();
     p.TotalTime = totalTime;
     p.TimeInterval = interval;
+    p.PixSize = pixSize;
     FakeUi ui;
     ui.choice = Path("track.trk").toStdString();
     const bool written = Functions::SaveTrackFile(p, ui, ".") == SaveResult::Written;
@@ -390,9 +399,9 @@ void TestTrackFile::rowCount() {
     if (lines < 0) {
         QVERIFY(!written);
         QCOMPARE(ui.messages.size(), 1);
-        if (lines == -1)
-            QCOMPARE(ui.messages[0],
-                     "Too many intervals: the track would need more than 32767 lines");
+        QCOMPARE(ui.messages[0],
+                 lines == -1 ? "Too many intervals: the track would need more than 32767 lines"
+                             : "Overflow");
         QCOMPARE(bytes, old);
     } else {
         QVERIFY(written);
