@@ -129,7 +129,9 @@ std::optional<double> ReadExactNumber(std::string_view text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) take(text[i++]);
     std::size_t mantissaDigits = 0;
     bool point = false;
-    for (; i < text.size() && (IsDigit(text[i]) || (!point && IsMark(text[i], DecimalMark::FullStopOrComma))); ++i) {
+    for (; i < text.size() &&
+           (IsDigit(text[i]) || (!point && IsMark(text[i], DecimalMark::FullStopOrComma)));
+         ++i) {
         point = point || !IsDigit(text[i]);
         mantissaDigits += IsDigit(text[i]) ? 1 : 0;
         take(text[i]);

@@ -49,9 +49,14 @@ Decimal RoundToSignificant(double magnitude) {
     return decimal;
 }
 
+// The texts below are built by appending only: GCC 12 at -O3 warns (-Wrestrict, a false
+// positive in libstdc++) about prepending to a string, as `"x" + std::string` does.
 std::string ExponentForm(const Decimal& d) {
-    std::string text = d.digits.substr(0, 1);
-    if (d.digits.size() > 1) text += "." + d.digits.substr(1);
+    std::string text(1, d.digits[0]);
+    if (d.digits.size() > 1) {
+        text += '.';
+        text.append(d.digits, 1);
+    }
     const int magnitude = std::abs(d.exponent);
     text += d.exponent < 0 ? "E-" : "E+";
     if (magnitude < 10) text += '0';
@@ -60,26 +65,38 @@ std::string ExponentForm(const Decimal& d) {
 }
 
 std::string PlainForm(const Decimal& d) {
+    std::string text;
     if (d.exponent < 0) {
-        return "0." + std::string(static_cast<std::size_t>(-d.exponent - 1), '0') + d.digits;
+        text = "0.";
+        text.append(static_cast<std::size_t>(-d.exponent - 1), '0');
+        text += d.digits;
+        return text;
     }
     const std::size_t integerDigits = static_cast<std::size_t>(d.exponent) + 1;
     if (d.digits.size() <= integerDigits) {
-        return d.digits + std::string(integerDigits - d.digits.size(), '0');
+        text = d.digits;
+        text.append(integerDigits - d.digits.size(), '0');
+        return text;
     }
-    return d.digits.substr(0, integerDigits) + "." + d.digits.substr(integerDigits);
+    text.assign(d.digits, 0, integerDigits);
+    text += '.';
+    text.append(d.digits, integerDigits);
+    return text;
 }
 
 }  // namespace
 
 std::string NumberText(float value) {
-    const std::string sign = value < 0 ? "-" : " ";
     if (value == 0) return " 0";
     const Decimal decimal = RoundToSignificant(std::fabs(static_cast<double>(value)));
     const bool exponentForm = decimal.exponent >= kSignificantDigits || decimal.exponent < -4;
-    return sign + (exponentForm ? ExponentForm(decimal) : PlainForm(decimal));
+    std::string text(1, value < 0 ? '-' : ' ');
+    text += exponentForm ? ExponentForm(decimal) : PlainForm(decimal);
+    return text;
 }
 
 std::string NumberText(std::int16_t value) {
-    return (value < 0 ? "" : " ") + std::to_string(value);
+    std::string text = value < 0 ? "" : " ";
+    text += std::to_string(value);
+    return text;
 }

@@ -26,7 +26,6 @@ namespace Functions {
 // Validate, then, when the record is usable, recompute and show the offsets: the step
 // that follows every edit, the load, Apply and the save command.
 [[nodiscard]] UpdateResult ValidateAndUpdate(TrackParams& params, OffsetDisplay& display,
-                                             Messages& messages,
-                                             std::string_view decimalSeparator);
+                                             Messages& messages, std::string_view decimalSeparator);
 
 }  // namespace Functions

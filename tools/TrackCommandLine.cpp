@@ -85,7 +85,7 @@ const QList<QCommandLineOption>& Options() {
     static const QList<QCommandLineOption> options = {
         {"motion", "Object's motion in arcsec per minute.", "RATE"},
         {"pa", "Position angle of the motion in degrees.", "DEGREES"},
-        {"interval", "Guide interval in seconds; its text starts every line.", "SECONDS"},
+        {"interval", "Guide interval in seconds, written at the start of every line.", "SECONDS"},
         {"pixel-size", "Image scale in arcsec per pixel.", "ARCSEC"},
         {"total-time", "Length of the whole track in minutes.", "MINUTES"},
         {"mount", "Mount type: fork or gem.", "TYPE"},
@@ -213,7 +213,7 @@ int Run(const QCommandLineParser& parser) {
     const std::string separator = QLocale::system().decimalPoint().toStdString();
     if (!toStandardOutput) {
         return Functions::SaveTrackFile(params, ui, separator) == SaveResult::Written ? 0
-                                                                                     : kFailure;
+                                                                                      : kFailure;
     }
     const std::optional<std::string> text = Functions::ComposeTrackFile(params, ui, separator);
     if (!text) return kFailure;

@@ -48,7 +48,6 @@ namespace Functions {
 // The save command: validates, asks for the file, remembers its folder in Directory,
 // asks before replacing a file, recomputes the offsets and writes the whole track file
 // in one step. Every failure is told to the user; success is silent.
-SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui,
-                         std::string_view decimalSeparator);
+SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui, std::string_view decimalSeparator);
 
 }  // namespace Functions
