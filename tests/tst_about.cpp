@@ -1,5 +1,6 @@
 // The About box opened from the main window's Help menu on the offscreen platform. The box
-// runs its own modal loop, so each check acts on it from a timer while that loop runs.
+// runs its own modal loop, so each check acts on it from a timer while that loop runs; its
+// look under a dark palette is checked on a box shown without that loop.
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
@@ -7,11 +8,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+#include <memory>
 
 #include "core/TrackParams.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/WindowHelpers.h"
 #include "ui/MainForm.h"
+#include "ui/frmAbout.h"
 
 namespace {
 
@@ -83,6 +86,8 @@ class TestAbout : public QObject {
   private slots:
     void openAndClose_data();
     void openAndClose();
+    void textsStandOut_data();
+    void textsStandOut();
 };
 
 void TestAbout::openAndClose_data() {
@@ -144,6 +149,47 @@ void TestAbout::openAndClose() {
     delete VisibleSetupForm();
     QVERIFY(opened);
     QCOMPARE(dialogs.errors, QStringList{});
+}
+
+void TestAbout::textsStandOut_data() {
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("text");
+
+    QTest::newRow("dark grey theme") << QColor(53, 53, 53) << QColor(Qt::white);
+    QTest::newRow("black theme") << QColor(Qt::black) << QColor(220, 220, 220);
+}
+
+// Every text of the box, as drawn, stands out from the box's background by at least half the
+// range from black to white.
+void TestAbout::textsStandOut() {
+    QFETCH(QColor, window);
+    QFETCH(QColor, text);
+
+    const QPalette saved = QApplication::palette();
+    QPalette theme = saved;
+    for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+        theme.setColor(role, window);
+    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        theme.setColor(role, text);
+    QApplication::setPalette(theme);
+    struct Restore {
+        QPalette palette;
+        ~Restore() { QApplication::setPalette(palette); }
+    } restore{saved};
+
+    auto box = std::make_unique<frmAbout>();
+    box->Form_Load();
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+    for (const char* name : {"lblTitle", "lblDescription", "lblDisclaimer", "Address"}) {
+        const QImage drawn = box->findChild<QLabel*>(name)->grab().toImage();
+        int contrast = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                contrast =
+                    std::max(contrast, std::abs(qGray(drawn.pixel(x, y)) - qGray(window.rgb())));
+        QVERIFY2(contrast >= 128, qPrintable(QString("%1: %2").arg(name).arg(contrast)));
+    }
 }
 
 QTEST_MAIN(TestAbout)

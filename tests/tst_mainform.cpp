@@ -1,20 +1,28 @@
 // The main window driven through its real widgets on the offscreen platform: load step,
-// typing, pier side, save command, closing, accessibility, window kind and focus order.
+// typing, pier side, save command, closing, accessibility, window kind, focus order, and
+// the layout of all three windows at larger fonts.
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOption>
 #include <QtTest>
+#include <memory>
+#include <optional>
 
+#include "tests/support/PrivateMounts.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowHelpers.h"
 #include "ui/MainForm.h"
+#include "ui/frmAbout.h"
 
 namespace {
 
@@ -92,6 +100,7 @@ class TestMainForm : public QObject {
     void closeBoxLeavesSetupOpen();
     void settingsWriteFailure_data();
     void settingsWriteFailure();
+    void unusableSettingsFile();
 
     void accessibleNames_data();
     void accessibleNames();
@@ -99,6 +108,8 @@ class TestMainForm : public QObject {
     void windowKind();
     void tabOrder_data();
     void tabOrder();
+    void layoutFollowsFont_data();
+    void layoutFollowsFont();
 };
 
 // ---- load step
@@ -180,8 +191,9 @@ void TestMainForm::typedNumber_data() {
                                       << "12abc" << 12.f;
     QTest::newRow("letters only") << "Motion"
                                   << "abc" << 0.f;
-    QTest::newRow("comma ends the number") << "Motion"
-                                           << "1,5" << 1.f;
+    // Shown with the locale's comma, so typed with one too: never silently cut.
+    QTest::newRow("decimal comma") << "Motion"
+                                   << "2,35" << 2.35f;
     QTest::newRow("exponent") << "Motion"
                               << "1.5e1" << 15.f;
     QTest::newRow("blank between digits") << "Motion"
@@ -453,16 +465,37 @@ void TestMainForm::save_data() {
     QTest::addColumn<QByteArray>("existing");  // empty: no file there yet
     QTest::addColumn<bool>("answer");
     QTest::addColumn<QByteArray>("written");  // expected content afterwards; empty: none
+    QTest::addColumn<QString>("typed");       // typed into the interval box first
+    QTest::addColumn<QString>("pasted");      // pasted into the interval box first
+    QTest::addColumn<bool>("fullDisk");       // the output folder has no space left
+    QTest::addColumn<QStringList>("errors");  // what each message must contain
 
     const QByteArray track = Lines({"15 -1.0 -1.4", "15 -1.0 -1.4", "15 -0.9 -1.3", "15 -1.0 -1.4",
                                     "15 -0.9 -1.4", "15 -1.0 -1.3"});
-    QTest::newRow("button") << "Save" << false << QByteArray() << false << track;
-    QTest::newRow("menu") << "nmu_Save" << false << QByteArray() << false << track;
-    QTest::newRow("button, cancelled") << "Save" << true << QByteArray() << false << QByteArray();
-    QTest::newRow("menu, cancelled") << "nmu_Save" << true << QByteArray() << false << QByteArray();
-    QTest::newRow("replace: yes") << "Save" << false << QByteArray("old\r\n") << true << track;
-    QTest::newRow("replace: no") << "nmu_Save" << false << QByteArray("old\r\n") << false
-                                 << QByteArray("old\r\n");
+    const QString none;
+    auto row = [&](const char* name, const char* trigger, bool cancel, const QByteArray& existing,
+                   bool answer, const QByteArray& written) -> QTestData& {
+        return QTest::newRow(name) << trigger << cancel << existing << answer << written;
+    };
+    const QStringList noErrors;
+    row("button", "Save", false, {}, false, track) << none << none << false << noErrors;
+    row("menu", "nmu_Save", false, {}, false, track) << none << none << false << noErrors;
+    row("Ctrl+S", "Ctrl+S", false, {}, false, track) << none << none << false << noErrors;
+    row("button, cancelled", "Save", true, {}, false, {}) << none << none << false << noErrors;
+    row("menu, cancelled", "nmu_Save", true, {}, false, {}) << none << none << false << noErrors;
+    row("replace: yes", "Save", false, "old\r\n", true, track) << none << none << false << noErrors;
+    row("replace: no", "nmu_Save", false, "old\r\n", false, "old\r\n")
+        << none << none << false << noErrors;
+    // What reaches a line is the number only, so every line keeps its three fields.
+    row("interval pasted with a line break", "Save", false, {}, false, track) << none << "15\n"
+                                                                              << false << noErrors;
+    // The box shows a number the record could not take: no track for another interval.
+    row("interval overflow", "Save", false, {}, false, {})
+        << "1e39" << none << false << QStringList{"Overflow", "Overflow"};
+    // The old track stays whole and the message gives the system's reason.
+    const QByteArray old = QByteArray("15 -0.0 -0.2\r\n").repeated(2400);
+    row("replace on a full disk", "Save", false, old, true, old)
+        << none << none << true << QStringList{"No space left on device"};
 }
 
 void TestMainForm::save() {
@@ -471,32 +504,60 @@ void TestMainForm::save() {
     QFETCH(QByteArray, existing);
     QFETCH(bool, answer);
     QFETCH(QByteArray, written);
+    QFETCH(QString, typed);
+    QFETCH(QString, pasted);
+    QFETCH(bool, fullDisk);
+    QFETCH(QStringList, errors);
 
     Session s;
     const QString start = s.path("start");
     const QString out = s.path("out");
     QVERIFY(QDir().mkpath(start) && QDir().mkpath(out));
+    std::optional<SmallDisk> disk;
+    if (fullDisk) {
+        disk.emplace(out, 128 * 1024);
+        if (disk->refusal()) QSKIP(qPrintable("no small file system: " + *disk->refusal()));
+    }
     const QString file = out + "/comet.trk";
     if (!existing.isEmpty()) WriteAll(file, existing);
+    if (fullDisk) QVERIFY(disk->fillUpTo("filler", 0));
     s.writeSettings(kExample + Lines({"[Mount]", "Mount=False", "EastWest=False", "[Directory]"}) +
                     "Current Directory=" + start.toUtf8() + "\r\n");
     s.start();
     s.dialogs.answer = answer;
     if (!cancel) s.dialogs.chosen = file;
+    if (!typed.isEmpty()) Type(s.box("TimeInterval"), '\a' + typed);
+    if (!pasted.isEmpty()) {
+        QGuiApplication::clipboard()->setText(pasted);
+        if (QGuiApplication::clipboard()->text() != pasted) QSKIP("no clipboard on this platform");
+        Key(s.box("TimeInterval"), '\a');
+        QTest::keyClick(s.box("TimeInterval"), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(s.box("TimeInterval")->text(), pasted);
+    }
 
-    if (trigger == "Save")
+    if (trigger == "Save") {
         QTest::mouseClick(s.get<QPushButton>("Save"), Qt::LeftButton);
-    else
+    } else if (trigger.startsWith("Ctrl+")) {
+        QVERIFY(s.activate());
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence(trigger));
+    } else {
         s.trigger("nmu_Save");
+    }
 
-    QCOMPARE(s.dialogs.chooserFolders, QStringList{start});
+    const bool refused = !typed.isEmpty();
+    QCOMPARE(s.dialogs.chooserFolders, refused ? QStringList() : QStringList{start});
     QCOMPARE(s.dialogs.questions, existing.isEmpty() ? 0 : 1);
-    QCOMPARE(QString::fromStdString(s.params.Directory), cancel ? start : out);
+    QCOMPARE(QString::fromStdString(s.params.Directory), cancel || refused ? start : out);
     QCOMPARE(QFileInfo::exists(file), !written.isEmpty());
     if (!written.isEmpty()) QCOMPARE(ReadAll(file), written);
-    if (cancel)
+    if (cancel || refused)
         QCOMPARE(QDir(out).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{});
-    QCOMPARE(s.dialogs.errors, QStringList{});
+    QCOMPARE(s.dialogs.errors.size(), errors.size());
+    for (qsizetype i = 0; i < errors.size(); ++i)
+        QVERIFY2(s.dialogs.errors[i].contains(errors[i]), qPrintable(s.dialogs.errors[i]));
+    if (fullDisk)
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"comet.trk", "filler"}));
 }
 
 // ---- closing
@@ -538,6 +599,8 @@ void TestMainForm::close_data() {
     QTest::newRow("Close, setup open") << "Quit" << true;
     QTest::newRow("Exit") << "mnu_Exit" << false;
     QTest::newRow("Exit, setup open") << "mnu_Exit" << true;
+    QTest::newRow("Ctrl+Q") << "Ctrl+Q" << false;
+    QTest::newRow("Ctrl+Q in the setup dialog") << "Ctrl+Q" << true;
 }
 
 void TestMainForm::close() {
@@ -554,10 +617,17 @@ void TestMainForm::close() {
     }
     QVERIFY(!QFileInfo::exists(s.iniPath()));
 
-    if (trigger == "Quit")
+    if (trigger == "Quit") {
         QTest::mouseClick(s.get<QPushButton>("Quit"), Qt::LeftButton);
-    else
+    } else if (trigger.startsWith("Ctrl+")) {
+        // Pressed in whichever window is in front.
+        QWidget* front = setupOpen ? setup.data() : s.form();
+        front->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(front));
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence(trigger));
+    } else {
         s.trigger("mnu_Exit");
+    }
     DeleteLaterNow();
 
     QCOMPARE(ReadAll(s.iniPath()), kEditedSettings);
@@ -604,14 +674,19 @@ void TestMainForm::settingsWriteFailure_data() {
     QTest::newRow("close box, setup open") << "" << true;
 }
 
-// The failure message also shows when the settings are written: after the setup dialog
-// has gone for Close and Exit, while it stays for the close box.
+// Closing on a full disk: the old settings file stays whole, the user's own lines
+// included, and the message gives the system's reason. It shows after the setup dialog
+// has gone for Close and Exit, while the dialog stays for the close box.
 void TestMainForm::settingsWriteFailure() {
     QFETCH(QString, trigger);
     QFETCH(bool, setupOpen);
 
     Session s;
-    QVERIFY(QDir().mkpath(s.iniPath()));  // a folder where the file should be
+    SmallDisk disk(QFileInfo(s.iniPath()).absolutePath(), 64 * 1024);
+    if (disk.refusal()) QSKIP(qPrintable("no small file system: " + *disk.refusal()));
+    const QByteArray old = "; the observatory laptop\r\n" + kExample;
+    s.writeSettings(old);
+    QVERIFY(disk.fillUpTo("filler", 4096));  // room for the lock file, none for the settings
     s.start();
     if (setupOpen) QVERIFY(OpenSetupWithEdits(s));
     s.dialogs.errors.clear();
@@ -627,10 +702,32 @@ void TestMainForm::settingsWriteFailure() {
 
     QCOMPARE(s.dialogs.errors.size(), 1);
     QVERIFY2(s.dialogs.errors[0].contains(s.iniPath()), qPrintable(s.dialogs.errors[0]));
+    QVERIFY2(s.dialogs.errors[0].contains("No space left on device"),
+             qPrintable(s.dialogs.errors[0]));
+    QCOMPARE(ReadAll(s.iniPath()), old);
     const bool closeBox = trigger.isEmpty();
     QCOMPARE(s.dialogs.setupOpenAtError, QList<bool>{setupOpen && closeBox});
     QVERIFY(!s.form());
     QCOMPARE(VisibleWindows(), setupOpen && closeBox ? QStringList{"SetupForm"} : QStringList{});
+}
+
+// Something that is not a settings file in its place (here a pipe nobody writes to, which
+// once hung the start): the defaults, one message before the window shows, and the pipe is
+// left alone at closing.
+void TestMainForm::unusableSettingsFile() {
+    Session s;
+    QCOMPARE(mkfifo(s.iniPath().toLocal8Bit().constData(), 0600), 0);
+    s.start();
+    QCOMPARE(s.dialogs.errors.size(), 1);
+    QVERIFY2(s.dialogs.errors[0].contains(s.iniPath()), qPrintable(s.dialogs.errors[0]));
+    QCOMPARE(s.dialogs.errorParents, QList<QWidget*>{nullptr});
+    QCOMPARE(s.box("TimeInterval")->text(), QString("15"));
+    QCOMPARE(s.captions(), (QStringList{"-0.00", "-0.25"}));
+
+    s.get<QPushButton>("Quit")->click();
+    DeleteLaterNow();
+    QCOMPARE(s.dialogs.errors.size(), 1);
+    QVERIFY(QFileInfo(s.iniPath()).exists() && !QFileInfo(s.iniPath()).isFile());
 }
 
 // ---- accessibility, window kind, focus
@@ -638,28 +735,45 @@ void TestMainForm::settingsWriteFailure() {
 void TestMainForm::accessibleNames_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");  // for a text box also its label's tool tip
 
     QTest::newRow("Motion") << "Motion"
-                            << "Motion (arcsec/minute)";
-    QTest::newRow("PA") << "PA"
-                        << "Position Angle (degrees)";
-    QTest::newRow("TimeInterval") << "TimeInterval"
-                                  << "Time Interval (seconds)";
+                            << "Motion (arcsec/minute)"
+                            << "The object's motion against the stars in arcseconds per minute, as "
+                               "in the ephemeris";
+    QTest::newRow("PA")
+        << "PA"
+        << "Position Angle (degrees)"
+        << "Position angle of the motion in degrees: from north through east, as in "
+           "the ephemeris";
+    QTest::newRow("TimeInterval")
+        << "TimeInterval"
+        << "Time Interval (seconds)"
+        << "Seconds between guide corrections; the offsets below are per interval";
     QTest::newRow("East") << "East"
-                          << "East";
+                          << "East" << QString();
     QTest::newRow("West") << "West"
-                          << "West";
+                          << "West" << QString();
+    // The name is the caption, which is what a screen reader speaks; the description says what
+    // it is.
+    QTest::newRow("DeltaX") << "DeltaX"
+                            << "-0.00"
+                            << "X offset, pixels per guide interval";
+    QTest::newRow("DeltaY") << "DeltaY"
+                            << "-0.25"
+                            << "Y offset, pixels per guide interval";
     QTest::newRow("Setup") << "Setup"
-                           << "Setup";
+                           << "Setup" << QString();
     QTest::newRow("Save") << "Save"
-                          << "Save";
+                          << "Save" << QString();
     QTest::newRow("Quit") << "Quit"
-                          << "Close";
+                          << "Close" << QString();
 }
 
 void TestMainForm::accessibleNames() {
     QFETCH(QString, control);
     QFETCH(QString, name);
+    QFETCH(QString, description);
 
     Session s;
     s.start();
@@ -668,7 +782,12 @@ void TestMainForm::accessibleNames() {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     QVERIFY(iface);
     QCOMPARE(iface->text(QAccessible::Name), name);
-    if (auto* box = qobject_cast<QLineEdit*>(w)) QVERIFY(AnnouncedByBuddy(s.form(), box, name));
+    QCOMPARE(iface->text(QAccessible::Description), description);
+    if (auto* box = qobject_cast<QLineEdit*>(w)) {
+        QVERIFY(AnnouncedByBuddy(s.form(), box, name));
+        for (QLabel* label : s.form()->findChildren<QLabel*>())
+            if (label->buddy() == box) QCOMPARE(label->toolTip(), description);
+    }
 }
 
 void TestMainForm::offsetLabelsReadTheirText() {
@@ -728,6 +847,196 @@ void TestMainForm::tabOrder() {
     QVERIFY(s.activate());
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(s.box("Motion")));
     QCOMPARE(TabStops(stops.size()), stops);
+}
+
+// ---- layout at larger fonts
+
+namespace {
+
+// A caption and the room its control gives it, in logical pixels, as the style lays it out.
+struct Room {
+    QString caption;
+    QSize needed;
+    QSize available;
+};
+
+QStyleOptionButton ButtonOption(QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    if (auto* push = qobject_cast<QPushButton*>(button)) {
+        if (push->autoDefault()) option.features |= QStyleOptionButton::AutoDefaultButton;
+        if (push->isDefault()) option.features |= QStyleOptionButton::DefaultButton;
+    }
+    return option;
+}
+
+// A push button counts by its caption: the style's preferred width, wider than the buttons as
+// drawn even at the default font, cuts nothing.
+std::optional<Room> CaptionRoom(QWidget* w) {
+    const QFontMetrics metrics = w->fontMetrics();
+    QStyle* style = w->style();
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        if (label->text().isEmpty()) return std::nullopt;  // a picture
+        const int margin = label->margin();
+        QRect room = label->contentsRect().adjusted(margin, margin, -margin, -margin);
+        int indent = label->indent();  // as QLabel works it out for a framed label
+        if (indent < 0 && label->frameWidth()) indent = metrics.horizontalAdvance('x') / 2 - margin;
+        if (indent > 0 && label->alignment() & Qt::AlignLeft) room.setLeft(room.left() + indent);
+        if (indent > 0 && label->alignment() & Qt::AlignRight) room.setRight(room.right() - indent);
+        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        // A trailing blank ("X ") shows nothing that could be cut.
+        static const QRegularExpression trailingBlanks("\\s+$");
+        const QString caption = QString(label->text()).remove(trailingBlanks);
+        return Room{caption, metrics.boundingRect(room, flags, caption).size(), room.size()};
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        const QStyleOptionButton option = ButtonOption(button);
+        const QStyle::SubElement contents =
+            qobject_cast<QRadioButton*>(w) ? QStyle::SE_RadioButtonContents
+            : qobject_cast<QCheckBox*>(w)  ? QStyle::SE_CheckBoxContents
+                                           : QStyle::SE_PushButtonContents;
+        return Room{button->text(), metrics.size(Qt::TextShowMnemonic, button->text()),
+                    style->subElementRect(contents, &option, w).size()};
+    }
+    if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+        QStyleOptionGroupBox option;
+        option.initFrom(frame);
+        option.text = frame->title();
+        option.textAlignment = frame->alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect title =
+            style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, w);
+        // The style sizes the title to its text; the frame's edge is what can cut it.
+        return Room{frame->title(), title.size(), title.intersected(frame->rect()).size()};
+    }
+    if (auto* box = qobject_cast<QLineEdit*>(w)) {
+        QStyleOptionFrame option;
+        option.initFrom(box);
+        option.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, w);
+        const QRect room = style->subElementRect(QStyle::SE_LineEditContents, &option, w)
+                               .marginsRemoved(box->textMargins());
+        // QLineEdit keeps two pixels clear on either side.
+        return Room{box->text(),
+                    QSize(metrics.horizontalAdvance(box->text()) + 4, metrics.height()),
+                    room.size()};
+    }
+    return std::nullopt;
+}
+
+// Every control of a window whose caption the window cuts, or that sticks out of its container.
+QStringList CutControls(QWidget* client) {
+    QStringList cut;
+    for (QWidget* w : client->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(client)) continue;
+        if (!w->parentWidget()->rect().contains(w->geometry()))
+            cut << QString("%1 sticks out of its container").arg(w->objectName());
+        const std::optional<Room> room = CaptionRoom(w);
+        if (room && (room->needed.width() > room->available.width() ||
+                     room->needed.height() > room->available.height())) {
+            cut << QString("%1 \"%2\" needs %3 x %4, has %5 x %6")
+                       .arg(w->objectName(), room->caption)
+                       .arg(room->needed.width())
+                       .arg(room->needed.height())
+                       .arg(room->available.width())
+                       .arg(room->available.height());
+        }
+    }
+    return cut;
+}
+
+// The application's font at a size for one test; 0 keeps the platform's default.
+class FontSize {
+  public:
+    explicit FontSize(double points) : saved_(QApplication::font()) {
+        if (points <= 0) return;
+        QFont font = saved_;
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+    }
+    ~FontSize() { QApplication::setFont(saved_); }
+    FontSize(const FontSize&) = delete;
+    FontSize& operator=(const FontSize&) = delete;
+
+  private:
+    QFont saved_;
+};
+
+}  // namespace
+
+void TestMainForm::layoutFollowsFont_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<double>("points");        // 0: the platform's default font, 9 pt
+    QTest::addColumn<QSize>("clientAsDrawn");  // checked when valid
+    QTest::addColumn<int>("scaleFactor");      // other than 1: every other row in a child run
+
+    const struct {
+        const char* window;
+        QSize asDrawn;
+    } windows[] = {
+        {"main window", {249, 279}}, {"setup dialog", {231, 360}}, {"About box", {416, 309}}};
+    for (const auto& w : windows) {
+        QTest::addRow("%s, default font", w.window) << w.window << 0.0 << w.asDrawn << 1;
+        for (double points : {11.0, 13.0, 16.0})
+            QTest::addRow("%s, %g pt", w.window, points) << w.window << points << QSize() << 1;
+    }
+    QTest::newRow("all at QT_SCALE_FACTOR=2") << QString() << 0.0 << QSize() << 2;
+}
+
+// Every caption fits its box, and the windows keep their design layout at the default font.
+void TestMainForm::layoutFollowsFont() {
+    QFETCH(QString, window);
+    QFETCH(double, points);
+    QFETCH(QSize, clientAsDrawn);
+    QFETCH(int, scaleFactor);
+
+    if (scaleFactor != 1) {
+        // Qt takes the factor only at start, so the rows run again in a process of their own.
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) QSKIP("this is the child run");
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_SCALE_FACTOR", QString::number(scaleFactor));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {"layoutFollowsFont"});
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 output.constData());
+        QVERIFY2(output.contains(" 0 failed"), output.constData());
+        return;
+    }
+
+    const FontSize font(points);
+    Session s;
+    s.start();
+    std::unique_ptr<frmAbout> about;
+    QWidget* shown = s.form();
+    QWidget* client = s.form()->centralWidget();
+    if (window == "setup dialog") {
+        s.get<QPushButton>("Setup")->click();
+        shown = client = VisibleSetupForm();
+        QVERIFY(client);
+    } else if (window == "About box") {
+        about = std::make_unique<frmAbout>();
+        about->Form_Load();
+        about->show();
+        QVERIFY(QTest::qWaitForWindowExposed(about.get()));
+        shown = client = about.get();
+    } else {
+        // The widest offsets in practical use.
+        s.get<QLabel>("DeltaX")->setText("-9848.08");
+        s.get<QLabel>("DeltaY")->setText("-9848.08");
+        // The window stays fixed in size, at a size that holds its client area.
+        QCOMPARE(s.form()->minimumSize(), s.form()->maximumSize());
+        QVERIFY(s.form()->rect().contains(client->geometry()));
+    }
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        QCOMPARE(shown->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+
+    const QStringList cut = CutControls(client);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
+    if (clientAsDrawn.isValid()) QCOMPARE(client->size(), clientAsDrawn);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -490,32 +490,38 @@ void TestSetupForm::tabOrder() {
 void TestSetupForm::accessibleNames_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");  // for a text box also its label's tool tip
 
     QTest::newRow("PixSize") << "PixSize"
-                             << "Pixel Size (arcsec)";
+                             << "Pixel Size (arcsec)"
+                             << "The size of one guide-camera pixel on the sky, in arcseconds";
     QTest::newRow("TotalTime") << "TotalTime"
-                               << "Total Time (minutes)";
+                               << "Total Time (minutes)"
+                               << "How long to track, in minutes; the track file has one line per "
+                                  "guide interval over this time";
     QTest::newRow("Fork") << "Fork"
-                          << "Fork";
+                          << "Fork" << QString();
     QTest::newRow("GEM") << "GEM"
-                         << "GEM";
+                         << "GEM" << QString();
+    // The captions repeat in both frames; the names tell the sides apart.
     QTest::newRow("RaRevWest") << "RaRevWest"
-                               << "RA Motion Reversed";
+                               << "RA Motion Reversed, West" << QString();
     QTest::newRow("DecRevWest") << "DecRevWest"
-                                << "Dec Motion Reversed";
+                                << "Dec Motion Reversed, West" << QString();
     QTest::newRow("RARevEast") << "RARevEast"
-                               << "RA Motion Reversed";
+                               << "RA Motion Reversed, East" << QString();
     QTest::newRow("DecRevEast") << "DecRevEast"
-                                << "Dec Motion Reversed";
+                                << "Dec Motion Reversed, East" << QString();
     QTest::newRow("Apply") << "Apply"
-                           << "Apply";
+                           << "Apply" << QString();
     QTest::newRow("Cancel") << "Cancel"
-                            << "Cancel";
+                            << "Cancel" << QString();
 }
 
 void TestSetupForm::accessibleNames() {
     QFETCH(QString, control);
     QFETCH(QString, name);
+    QFETCH(QString, description);
 
     Session s;
     QWidget* setup = s.openSetup();
@@ -525,7 +531,12 @@ void TestSetupForm::accessibleNames() {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     QVERIFY(iface);
     QCOMPARE(iface->text(QAccessible::Name), name);
-    if (auto* box = qobject_cast<QLineEdit*>(w)) QVERIFY(AnnouncedByBuddy(setup, box, name));
+    QCOMPARE(iface->text(QAccessible::Description), description);
+    if (auto* box = qobject_cast<QLineEdit*>(w)) {
+        QVERIFY(AnnouncedByBuddy(setup, box, name));
+        for (QLabel* label : setup->findChildren<QLabel*>())
+            if (label->buddy() == box) QCOMPARE(label->toolTip(), description);
+    }
 }
 
 void TestSetupForm::windowKind() {
@@ -540,6 +551,8 @@ void TestSetupForm::windowKind() {
     QVERIFY(flags & Qt::WindowMaximizeButtonHint);
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(setup->minimumSize() != setup->maximumSize());
+    // Screen readers announce a dialog, not a filler.
+    QCOMPARE(QAccessible::queryAccessibleInterface(setup)->role(), QAccessible::Dialog);
 
     // Resizing moves nothing.
     auto* apply = Child<QPushButton>(setup, "Apply");

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "core/IntervalRepair.h"
 #include "core/Offsets.h"
 #include "core/StoreNumber.h"
-#include "core/Validation.h"
 #include "ui/Dialogs.h"
 #include "ui/OptionButtons.h"
 #include "ui/Placement.h"
@@ -56,34 +56,44 @@ MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPa
 MainForm::~MainForm() = default;
 
 void MainForm::BuildControls() {
+    const TwipsScale twips(this);
     auto* client = new QWidget(this);
-    client->setFixedSize(Twips(2988), Twips(3348));
+    client->setFixedSize(twips(2988), twips(3348));
     setCentralWidget(client);
 
     Label1 = PlaceCaptioned<QLabel>(client, "Label1", "Motion (arcsec/minute)",
-                                    Twips(120, 120, 1812, 252));
-    Motion = PlaceTextBox(client, "Motion", Label1, Twips(2040, 120, 852, 288));
+                                    twips(120, 120, 1812, 252));
+    Motion = PlaceTextBox(client, "Motion", Label1, twips(2040, 120, 852, 288),
+                          "The object's motion against the stars in arcseconds per minute, as in "
+                          "the ephemeris");
     Label2 = PlaceCaptioned<QLabel>(client, "Label2", "Position Angle (degrees)",
-                                    Twips(120, 480, 1812, 252));
-    PA = PlaceTextBox(client, "PA", Label2, Twips(2040, 480, 852, 288));
+                                    twips(120, 480, 1812, 252));
+    PA = PlaceTextBox(client, "PA", Label2, twips(2040, 480, 852, 288),
+                      "Position angle of the motion in degrees: from north through east, as in "
+                      "the ephemeris");
     Label5 = PlaceCaptioned<QLabel>(client, "Label5", "Time Interval (seconds)",
-                                    Twips(120, 840, 1812, 252));
-    TimeInterval = PlaceTextBox(client, "TimeInterval", Label5, Twips(2040, 840, 852, 288));
+                                    twips(120, 840, 1812, 252));
+    TimeInterval = PlaceTextBox(client, "TimeInterval", Label5, twips(2040, 840, 852, 288),
+                                "Seconds between guide corrections; the offsets below are per "
+                                "interval");
 
-    Telescope = Place<QGroupBox>(client, "Telescope", Twips(0, 1320, 2892, 612));
+    Telescope = Place<QGroupBox>(client, "Telescope", twips(0, 1320, 2892, 612));
     Telescope->setTitle("Telescope Position");
-    East = PlaceCaptioned<QRadioButton>(Telescope, "East", "East", Twips(720, 240, 732, 252));
-    West = PlaceCaptioned<QRadioButton>(Telescope, "West", "West", Twips(1680, 240, 732, 252));
+    East = PlaceCaptioned<QRadioButton>(Telescope, "East", "East", twips(720, 240, 732, 252));
+    West = PlaceCaptioned<QRadioButton>(Telescope, "West", "West", twips(1680, 240, 732, 252));
     West->setChecked(true);
 
-    Label6 = PlaceCaptioned<QLabel>(client, "Label6", "X ", Twips(840, 2040, 132, 252));
-    Label7 = PlaceCaptioned<QLabel>(client, "Label7", "Y", Twips(1920, 2040, 132, 252));
-    DeltaX = PlaceOffsetLabel(client, "DeltaX", Twips(480, 2280, 852, 252));
-    DeltaY = PlaceOffsetLabel(client, "DeltaY", Twips(1560, 2280, 852, 252));
+    Label6 = PlaceCaptioned<QLabel>(client, "Label6", "X ", twips(840, 2040, 132, 252));
+    Label7 = PlaceCaptioned<QLabel>(client, "Label7", "Y", twips(1920, 2040, 132, 252));
+    DeltaX = PlaceOffsetLabel(client, "DeltaX", twips(480, 2280, 852, 252));
+    DeltaY = PlaceOffsetLabel(client, "DeltaY", twips(1560, 2280, 852, 252));
+    // A description, not a name: the name is the caption, the value a screen reader speaks.
+    DeltaX->setAccessibleDescription("X offset, pixels per guide interval");
+    DeltaY->setAccessibleDescription("Y offset, pixels per guide interval");
 
-    Setup = PlaceButton(client, "Setup", "Setup", Twips(120, 2760, 852, 372));
-    Save = PlaceButton(client, "Save", "Save", Twips(1080, 2760, 852, 372));
-    Quit = PlaceButton(client, "Quit", "Close", Twips(2040, 2760, 852, 372));
+    Setup = PlaceButton(client, "Setup", "Setup", twips(120, 2760, 852, 372));
+    Save = PlaceButton(client, "Save", "Save", twips(1080, 2760, 852, 372));
+    Quit = PlaceButton(client, "Quit", "Close", twips(2040, 2760, 852, 372));
 
     SetTabOrder({Motion, PA, TimeInterval, East, West, Setup, Save, Quit});
     Motion->setFocus();
@@ -112,6 +122,12 @@ void MainForm::BuildMenu() {
     QAction* mnu_About = nmu_Help->addAction("&About Pelindra");
     mnu_About->setObjectName("mnu_About");
 
+    // Beyond the menus as drawn: the keys users of every desktop program expect. Ctrl+Q
+    // quits from the setup dialog too, as Close does from here.
+    nmu_Save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnu_Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnu_Exit->setShortcutContext(Qt::ApplicationShortcut);
+
     connect(nmu_Save, &QAction::triggered, this, &MainForm::nmu_Save_Click);
     connect(mnu_Exit, &QAction::triggered, this, &MainForm::mnu_Exit_Click);
     connect(nmu_Setup, &QAction::triggered, this, &MainForm::nmu_Setup_Click);
@@ -120,7 +136,11 @@ void MainForm::BuildMenu() {
 
 void MainForm::Form_Load() {
     formLoaded_ = false;
-    Functions::LoadSettings(params_, *this, settingsPath_);
+    if (const auto problem = Functions::LoadSettings(params_, *this, settingsPath_)) {
+        // Told once; what stands in the settings file's place is never replaced.
+        settingsUsable_ = false;
+        ShowError(*problem);
+    }
     ShowPierSideFor(params_.MountType);
     formLoaded_ = true;
     ValidateAndUpdate();
@@ -131,27 +151,34 @@ void MainForm::ShowPierSideFor(std::int16_t mountType) {
 }
 
 void MainForm::ValidateAndUpdate() {
-    if (Functions::ValidateParams(params_, *this)) return;
-    Functions::UpdateOffsets(params_, *this, *this, DecimalSeparator());
+    // Any message has been shown; the handlers go on the same way whatever the outcome.
+    static_cast<void>(Functions::ValidateAndUpdate(params_, *this, *this, DecimalSeparator()));
+}
+
+bool MainForm::StoreBox(QLineEdit* box, float& field) {
+    if (StoreNumber(box->text().toStdString(), field, *this) == StoreResult::Overflow) {
+        unstoredBoxes_.insert(box);
+        return false;
+    }
+    unstoredBoxes_.remove(box);
+    return true;
 }
 
 void MainForm::Motion_Change() {
-    if (!StoreNumber(Motion->text().toStdString(), params_.Motion, *this)) return;
+    if (!StoreBox(Motion, params_.Motion)) return;
     if (formLoaded_) ValidateAndUpdate();
 }
 
 void MainForm::PA_Change() {
-    if (!StoreNumber(PA->text().toStdString(), params_.PA, *this)) return;
+    if (!StoreBox(PA, params_.PA)) return;
     if (formLoaded_) ValidateAndUpdate();
 }
 
 void MainForm::TimeInterval_Change() {
-    if (!StoreNumber(TimeInterval->text().toStdString(), params_.TimeInterval, *this)) return;
-    if (!(params_.TimeInterval > 0)) {
-        params_.TimeInterval = 1;
+    if (!StoreBox(TimeInterval, params_.TimeInterval)) return;
+    if (const auto repaired = RepairInterval(params_.TimeInterval)) {
         // Runs this handler again, nested, before the validation below.
-        TimeInterval->setText(QString::fromUtf8(kRepairedIntervalText.data(),
-                                                qsizetype(kRepairedIntervalText.size())));
+        TimeInterval->setText(QString::fromUtf8(repaired->data(), qsizetype(repaired->size())));
     }
     if (formLoaded_) ValidateAndUpdate();
 }
@@ -209,6 +236,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
 }
 
 void MainForm::Form_Unload() {
+    if (!settingsUsable_) return;
     if (const auto error = Functions::SaveSettings(params_, *this, settingsPath_)) {
         ShowError(*error);
     }
@@ -242,6 +270,10 @@ bool MainForm::ConfirmOverwrite() {
 
 std::string MainForm::TimeIntervalText() {
     return TimeInterval->text().toStdString();
+}
+
+bool MainForm::AllEntriesStored() {
+    return unstoredBoxes_.isEmpty();
 }
 
 void MainForm::SetMotionText(const std::string& text) {

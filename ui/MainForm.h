@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <string>
 
 #include "core/TrackParams.h"
@@ -40,6 +41,7 @@ class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
     std::optional<std::string> ChooseTrackFile(const std::string& folder) override;
     bool ConfirmOverwrite() override;
     std::string TimeIntervalText() override;
+    bool AllEntriesStored() override;
 
     // SettingsView
     void SetMotionText(const std::string& text) override;
@@ -57,6 +59,8 @@ class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
   private:
     void BuildControls();
     void BuildMenu();
+    // Stores a box's number in its field; false (after "Overflow") when it does not fit.
+    bool StoreBox(QLineEdit* box, float& field);
     void Motion_Change();
     void PA_Change();
     void TimeInterval_Change();
@@ -76,6 +80,8 @@ class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
     Dialogs& dialogs_;
     std::string settingsPath_;
     bool formLoaded_ = false;
+    bool settingsUsable_ = true;            // false: the file in its place is left alone at closing
+    QSet<const QLineEdit*> unstoredBoxes_;  // boxes showing a number the record lacks
     QPointer<SetupForm> setup_;
 
     QLabel* Label1;

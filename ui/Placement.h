@@ -22,10 +22,15 @@ Widget* PlaceCaptioned(QWidget* parent, const char* name, const char* caption, Q
 }
 
 // A text box with the label beside it as its buddy, so screen readers announce the caption.
-inline QLineEdit* PlaceTextBox(QWidget* parent, const char* name, QLabel* label, QRect geometry) {
+// The tip says what the number is; on the box it is also what screen readers add after the
+// caption.
+inline QLineEdit* PlaceTextBox(QWidget* parent, const char* name, QLabel* label, QRect geometry,
+                               const char* toolTip) {
     auto* box = Place<QLineEdit>(parent, name, geometry);
     label->setBuddy(box);
     box->setAccessibleName(label->text());
+    label->setToolTip(toolTip);
+    box->setToolTip(toolTip);
     return box;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/SetupForm.h"
 
+#include <QAccessibleWidget>
 #include <QGroupBox>
 #include <QLocale>
 #include <QRadioButton>
@@ -21,46 +22,64 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// A plain top-level QWidget reads as a filler to screen readers; this window is a dialog.
+QAccessibleInterface* SetupFormAccessible(const QString& className, QObject* object) {
+    if (className != QLatin1String("SetupForm") || !object->isWidgetType()) return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+}
+
 }  // namespace
 
 SetupForm::SetupForm(TrackParams& params, MainForm* mainForm, Dialogs& dialogs)
     : QWidget(nullptr, Qt::Window), params_(params), mainForm_(mainForm), dialogs_(dialogs) {
+    static const bool accessibleAsDialog = (QAccessible::installFactory(SetupFormAccessible), true);
+    static_cast<void>(accessibleAsDialog);
     setObjectName("SetupForm");
     setWindowTitle("SETUP");
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(Twips(2772), Twips(4320));
-    BuildControls();
+    const TwipsScale twips(this);
+    resize(twips(2772), twips(4320));
+    BuildControls(twips);
 }
 
-void SetupForm::BuildControls() {
+void SetupForm::BuildControls(const TwipsScale& twips) {
     Label1 =
-        PlaceCaptioned<QLabel>(this, "Label1", "Pixel Size (arcsec)", Twips(120, 120, 1452, 252));
-    PixSize = PlaceTextBox(this, "PixSize", Label1, Twips(1680, 120, 972, 288));
+        PlaceCaptioned<QLabel>(this, "Label1", "Pixel Size (arcsec)", twips(120, 120, 1452, 252));
+    PixSize = PlaceTextBox(this, "PixSize", Label1, twips(1680, 120, 972, 288),
+                           "The size of one guide-camera pixel on the sky, in arcseconds");
     Label2 =
-        PlaceCaptioned<QLabel>(this, "Label2", "Total Time (minutes)", Twips(120, 480, 1572, 252));
-    TotalTime = PlaceTextBox(this, "TotalTime", Label2, Twips(1680, 480, 972, 288));
+        PlaceCaptioned<QLabel>(this, "Label2", "Total Time (minutes)", twips(120, 480, 1572, 252));
+    TotalTime = PlaceTextBox(this, "TotalTime", Label2, twips(1680, 480, 972, 288),
+                             "How long to track, in minutes; the track file has one line per "
+                             "guide interval over this time");
 
-    MountType = Place<QGroupBox>(this, "MountType", Twips(120, 960, 2532, 852));
+    MountType = Place<QGroupBox>(this, "MountType", twips(120, 960, 2532, 852));
     MountType->setTitle("Mount Type");
-    Fork = PlaceCaptioned<QRadioButton>(MountType, "Fork", "Fork", Twips(240, 240, 1092, 252));
-    GEM = PlaceCaptioned<QRadioButton>(MountType, "GEM", "GEM", Twips(240, 480, 612, 252));
+    Fork = PlaceCaptioned<QRadioButton>(MountType, "Fork", "Fork", twips(240, 240, 1092, 252));
+    GEM = PlaceCaptioned<QRadioButton>(MountType, "GEM", "GEM", twips(240, 480, 612, 252));
     GEM->setChecked(true);
 
-    West = Place<QGroupBox>(this, "West", Twips(120, 1920, 2532, 852));
+    West = Place<QGroupBox>(this, "West", twips(120, 1920, 2532, 852));
     West->setTitle("Telescope West");
     RaRevWest = PlaceCaptioned<ReversalCheckBox>(West, "RaRevWest", "RA Motion Reversed",
-                                                 Twips(240, 240, 2172, 252));
+                                                 twips(240, 240, 2172, 252));
     DecRevWest = PlaceCaptioned<ReversalCheckBox>(West, "DecRevWest", "Dec Motion Reversed",
-                                                  Twips(240, 480, 1812, 252));
-    East = Place<QGroupBox>(this, "East", Twips(120, 2880, 2532, 852));
+                                                  twips(240, 480, 1812, 252));
+    East = Place<QGroupBox>(this, "East", twips(120, 2880, 2532, 852));
     East->setTitle("Telescope East");
     RARevEast = PlaceCaptioned<ReversalCheckBox>(East, "RARevEast", "RA Motion Reversed",
-                                                 Twips(240, 240, 1932, 252));
+                                                 twips(240, 240, 1932, 252));
     DecRevEast = PlaceCaptioned<ReversalCheckBox>(East, "DecRevEast", "Dec Motion Reversed",
-                                                  Twips(240, 480, 1812, 252));
+                                                  twips(240, 480, 1812, 252));
 
-    Cancel = PlaceCaptioned<QPushButton>(this, "Cancel", "&Cancel", Twips(120, 3840, 1092, 372));
-    Apply = PlaceCaptioned<QPushButton>(this, "Apply", "&Apply", Twips(1560, 3840, 1092, 372));
+    // Both frames hold the same two captions; the name tells a screen reader which side.
+    RaRevWest->setAccessibleName("RA Motion Reversed, West");
+    DecRevWest->setAccessibleName("Dec Motion Reversed, West");
+    RARevEast->setAccessibleName("RA Motion Reversed, East");
+    DecRevEast->setAccessibleName("Dec Motion Reversed, East");
+
+    Cancel = PlaceCaptioned<QPushButton>(this, "Cancel", "&Cancel", twips(120, 3840, 1092, 372));
+    Apply = PlaceCaptioned<QPushButton>(this, "Apply", "&Apply", twips(1560, 3840, 1092, 372));
     // Neither is a default button, but Enter presses the one that has the focus.
     Cancel->setAutoDefault(true);
     Apply->setAutoDefault(true);
@@ -105,8 +124,8 @@ void SetupForm::Apply_Click() {
     // A value beyond single range is refused before anything is stored; the dialog stays open.
     float pixSize = params_.PixSize;
     float totalTime = params_.TotalTime;
-    if (!StoreNumber(PixSize->text().toStdString(), pixSize, *this) ||
-        !StoreNumber(TotalTime->text().toStdString(), totalTime, *this)) {
+    if (StoreNumber(PixSize->text().toStdString(), pixSize, *this) == StoreResult::Overflow ||
+        StoreNumber(TotalTime->text().toStdString(), totalTime, *this) == StoreResult::Overflow) {
         return;
     }
     params_.PixSize = pixSize;
@@ -119,9 +138,11 @@ void SetupForm::Apply_Click() {
     params_.DecRevEast = DecRevEast->Flag();
 
     // Everything stays stored even when validation fails; the dialog then stays open.
-    if (Functions::ValidateParams(params_, *this)) return;
-    if (mainForm_ && !Functions::UpdateOffsets(params_, *mainForm_, *this,
-                                               QLocale().decimalPoint().toStdString())) {
+    if (!mainForm_) {
+        if (Functions::ValidateParams(params_, *this) == ParamsCheck::Unusable) return;
+    } else if (Functions::ValidateAndUpdate(params_, *mainForm_, *this,
+                                            QLocale().decimalPoint().toStdString()) !=
+               UpdateResult::Shown) {
         return;
     }
     close();

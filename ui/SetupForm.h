@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class ReversalCheckBox;
+class TwipsScale;
 
 // The modeless dialog for the rarely changed values. It edits copies in its controls and
 // stores them only on Apply; Cancel or the close box discard them.
@@ -30,7 +31,7 @@ class SetupForm : public QWidget, public Messages {
     bool focusNextPrevChild(bool next) override;
 
   private:
-    void BuildControls();
+    void BuildControls(const TwipsScale& twips);
     void Fork_Click();
     void GEM_Click();
     void Apply_Click();

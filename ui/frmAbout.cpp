@@ -7,20 +7,14 @@
 
 namespace {
 
-// The designed face; fontconfig falls back to the platform's sans-serif.
+// The designed face; fontconfig falls back to the platform's sans-serif. The sizes grow with
+// the layout, so title and description keep their weight against the other texts.
 QFont DesignFont(double points, int weight) {
     QFont font("MS Sans Serif");
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setWeight(QFont::Weight(weight));
     return font;
-}
-
-QLabel* BlackLabel(QLabel* label) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(palette);
-    return label;
 }
 
 }  // namespace
@@ -32,7 +26,7 @@ void frmAbout::Open() {
     box->exec();
 }
 
-frmAbout::frmAbout() : QDialog(nullptr) {
+frmAbout::frmAbout() : QDialog(nullptr), twips_(this) {
     setObjectName("frmAbout");
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(true);
@@ -40,35 +34,38 @@ frmAbout::frmAbout() : QDialog(nullptr) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(QIcon());
-    // Client area at its fixed place on the screen, not centred on anything.
-    setGeometry(Twips(2340), Twips(1932), Twips(4992), Twips(3708));
-    setFixedSize(Twips(4992), Twips(3708));
+    // Client area at its fixed place on the screen, not centred on anything; the place is
+    // on the screen, so it does not grow with the font.
+    setGeometry(TwipsScale::AsDrawn(2340), TwipsScale::AsDrawn(1932), twips_(4992), twips_(3708));
+    setFixedSize(twips_(4992), twips_(3708));
 
-    cmdOK = PlaceCaptioned<QPushButton>(this, "cmdOK", "OK", Twips(3480, 120, 1260, 345));
+    cmdOK = PlaceCaptioned<QPushButton>(this, "cmdOK", "OK", twips_(3480, 120, 1260, 345));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
-    lblDescription = BlackLabel(PlaceCaptioned<QLabel>(
+    // The texts take the palette's colours, so they stay readable under a dark theme.
+    lblDescription = PlaceCaptioned<QLabel>(
         this, "lblDescription",
         "A utility to prepare  offset tracking files for camera-control software.",
-        Twips(2640, 960, 2292, 936)));
+        twips_(2640, 960, 2292, 936));
     lblDescription->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblDescription->setWordWrap(true);
-    lblDescription->setFont(DesignFont(12, 400));
+    lblDescription->setFont(DesignFont(12 * twips_.scale(), 400));
 
-    lblDisclaimer = BlackLabel(PlaceCaptioned<QLabel>(
-        this, "lblDisclaimer", "\u00a9 2026 Pelindra developers", Twips(1200, 2640, 2520, 228)));
+    lblDisclaimer = PlaceCaptioned<QLabel>(this, "lblDisclaimer", "\u00a9 2026 Pelindra developers",
+                                           twips_(1200, 2640, 2520, 228));
 
-    lblTitle = BlackLabel(
-        PlaceCaptioned<QLabel>(this, "lblTitle", "Pelindra 1.0", Twips(240, 120, 2052, 360)));
-    lblTitle->setFont(DesignFont(13.8, 700));
+    lblTitle =
+        PlaceCaptioned<QLabel>(this, "lblTitle", "Pelindra 1.0", twips_(240, 120, 2052, 360));
+    lblTitle->setFont(DesignFont(13.8 * twips_.scale(), 700));
 
     Address = PlaceCaptioned<QLabel>(this, "Address", "Pelindra team\nhi@pelindra.org",
-                                     Twips(1920, 3000, 1332, 492));
+                                     twips_(1920, 3000, 1332, 492));
     Address->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    Image1 = Place<QLabel>(this, "Image1", Twips(120, 600, 2280, 1644));
+    Image1 = Place<QLabel>(this, "Image1", twips_(120, 600, 2280, 1644));
     Image1->setPixmap(QPixmap(":/images/comet.png"));
+    Image1->setAlignment(Qt::AlignCenter);  // at its natural size, in a box grown with the font
     Image1->setAccessibleName("A comet photographed while the telescope followed it");
 }
 
@@ -78,13 +75,11 @@ void frmAbout::Form_Load() {
 
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
-    // An etched rule between the picture and the rights notice; it runs past the right
-    // edge of the box and is clipped there.
+    // An etched rule between the picture and the rights notice, a shadow over a highlight as
+    // Qt draws sunken lines; it runs past the right edge of the box and is clipped there.
     QPainter painter(this);
-    painter.setPen(QPen(QColor(128, 128, 128), 1));
-    painter.drawLine(QPointF(90 / kTwipsPerPixel, 2451 / kTwipsPerPixel),
-                     QPointF(5660 / kTwipsPerPixel, 2451 / kTwipsPerPixel));
-    painter.setPen(QPen(QColor(255, 255, 255), 2));
-    painter.drawLine(QPointF(105 / kTwipsPerPixel, 2466 / kTwipsPerPixel),
-                     QPointF(5660 / kTwipsPerPixel, 2466 / kTwipsPerPixel));
+    painter.setPen(QPen(palette().color(QPalette::Dark), 1));
+    painter.drawLine(twips_.point(90, 2451), twips_.point(5660, 2451));
+    painter.setPen(QPen(palette().color(QPalette::Light), 2));
+    painter.drawLine(twips_.point(105, 2466), twips_.point(5660, 2466));
 }

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "ui/Twips.h"
+
 class QLabel;
 class QPushButton;
 
@@ -21,6 +23,7 @@ class frmAbout : public QDialog {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    const TwipsScale twips_;  // the box's font against the design font, taken once
     QPushButton* cmdOK;
     QLabel* lblDescription;
     QLabel* lblDisclaimer;
