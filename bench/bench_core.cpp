@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "core/AtomicFile.h"
 #include "core/NumberReading.h"
@@ -54,7 +55,9 @@ void BM_UpdateOffsets(benchmark::State& state) {
     TrackParams p = WorkedExample();
     NullDisplay display;
     for (auto _ : state) {
-        Functions::UpdateOffsets(p, display, display, ".");
+        if (Functions::UpdateOffsets(p, display, display, ".") != UpdateResult::Shown) {
+            state.SkipWithError("no offsets");
+        }
         benchmark::DoNotOptimize(p.DeltaX);
     }
 }
@@ -69,7 +72,7 @@ BENCHMARK(BM_ReadNumber);
 TrackParams LargestTrack() {
     TrackParams p = WorkedExample();
     NullDisplay display;
-    Functions::UpdateOffsets(p, display, display, ".");
+    if (Functions::UpdateOffsets(p, display, display, ".") != UpdateResult::Shown) std::abort();
     return p;
 }
 
@@ -99,8 +102,10 @@ void BM_LoadSettings(benchmark::State& state) {
     const std::string path = dir.filePath("Pelindra.ini").toStdString();
     TrackParams p = WorkedExample();
     Boxes boxes;
-    Functions::SaveSettings(p, boxes, path);
-    for (auto _ : state) Functions::LoadSettings(p, boxes, path);
+    if (Functions::SaveSettings(p, boxes, path)) state.SkipWithError("save failed");
+    for (auto _ : state) {
+        if (Functions::LoadSettings(p, boxes, path)) state.SkipWithError("load failed");
+    }
 }
 BENCHMARK(BM_LoadSettings)->Unit(benchmark::kMicrosecond);
 

@@ -8,6 +8,7 @@
 #include "core/Validation.h"
 #include "fuzz/FuzzInput.h"
 #include "trackfile/SaveCommand.h"
+#include "trackfile/TrackWriter.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ class QuietUi : public SaveCommandUi {
     std::optional<std::string> ChooseTrackFile(const std::string&) override { return {}; }
     bool ConfirmOverwrite() override { return false; }
     std::string TimeIntervalText() override { return interval_; }
+    bool AllEntriesStored() override { return true; }
 
   private:
     std::string interval_;
@@ -42,15 +44,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TrackParams params;
     QuietUi ui(input.Next());
     float* fields[] = {&params.Motion, &params.PA, &params.PixSize, &params.TotalTime};
-    for (float* field : fields) StoreNumber(input.Next(), *field, ui);
-    StoreNumber(ui.TimeIntervalText(), params.TimeInterval, ui);
+    for (float* field : fields) {
+        if (StoreNumber(input.Next(), *field, ui) != StoreResult::Stored) return 0;
+    }
+    if (StoreNumber(ui.TimeIntervalText(), params.TimeInterval, ui) != StoreResult::Stored) {
+        return 0;
+    }
     params.MountType = static_cast<std::int16_t>(-(input.Byte() & 1));
     params.EastWest = static_cast<std::int16_t>(-(input.Byte() & 1));
     params.RaRevWest = input.Byte() % 3;
     params.DecRevWest = input.Byte() % 3;
     params.RARevEast = input.Byte() % 3;
     params.DecRevEast = input.Byte() % 3;
-    if (Functions::ValidateParams(params, ui)) return 0;
+    if (Functions::ValidateParams(params, ui) != ParamsCheck::Usable) return 0;
 
     const std::optional<std::string> text = Functions::ComposeTrackFile(params, ui, ".");
     if (!text) return 0;
@@ -59,19 +65,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t rows = 0;
     double writtenX = 0;
     double writtenY = 0;
-    const std::string interval = ui.TimeIntervalText();
+    const std::string interval = IntervalText(ui.TimeIntervalText());
     while (start < text->size()) {
         const std::size_t end = text->find("\r\n", start);
         FUZZ_CHECK(end != std::string::npos);
         const std::string_view line(text->data() + start, end - start);
         ++rows;
-        // The interval text (maybe with a leading "0"), then the two steps.
+        // The interval field, then the two steps.
         const std::size_t ySpace = line.rfind(' ');
         FUZZ_CHECK(ySpace != std::string_view::npos && ySpace > 0);
         const std::size_t xSpace = line.rfind(' ', ySpace - 1);
         FUZZ_CHECK(xSpace != std::string_view::npos);
         const std::string_view head = line.substr(0, xSpace);
-        FUZZ_CHECK(head == interval || head == "0" + interval);
+        FUZZ_CHECK(head == interval);
         const std::string_view x = line.substr(xSpace + 1, ySpace - xSpace - 1);
         const std::string_view y = line.substr(ySpace + 1);
         FUZZ_CHECK(IsStep(x) && IsStep(y));

@@ -247,6 +247,8 @@ void TestSetupForm::applyTexts_data() {
                                       << "" << 1.8f << 0.f;
     QTest::newRow("negative total time") << "1.1"
                                          << "-5" << 1.1f << -5.f;
+    QTest::newRow("decimal commas") << "1,23"
+                                    << "90,5" << 1.23f << 90.5f;
 }
 
 void TestSetupForm::applyTexts() {
