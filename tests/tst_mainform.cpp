@@ -151,6 +151,10 @@ void TestMainForm::load_data() {
     QTest::newRow("interval 0 repaired quietly")
         << Lines({"[Time]", "Time Interval=0"}) << QStringList{"1", "0", " 1"} << 1.f << 1.f << -1
         << false << QStringList{"-0.00", "-0.02"} << QStringList{};
+    // The box starts empty, so an empty entry changes nothing there: still repaired.
+    QTest::newRow("empty interval repaired quietly")
+        << Lines({"[Time]", "Time Interval="}) << QStringList{"1", "0", " 1"} << 1.f << 1.f << -1
+        << false << QStringList{"-0.00", "-0.02"} << QStringList{};
 }
 
 void TestMainForm::load() {
