@@ -42,8 +42,8 @@ UpdateResult UpdateOffsets(TrackParams& params, OffsetDisplay& display, Messages
     }
 
     // Zero, negative zero included, counts as "-".
-    params.SignX = X > 0 ? "+" : "-";
-    params.SignY = Y > 0 ? "+" : "-";
+    params.SignX.assign(1, X > 0 ? '+' : '-');
+    params.SignY.assign(1, Y > 0 ? '+' : '-');
     params.DeltaX = std::fabs(X);
     params.DeltaY = std::fabs(Y);
 

@@ -12,7 +12,7 @@ BIN=${1:?usage: $0 <path to pelindra>}
 BIN=$(realpath "$BIN")
 [ -x "$BIN" ] || { echo "FAIL: $BIN is not an executable"; exit 1; }
 for tool in Xvfb xdotool import; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps)"; exit 1; }
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps --test)"; exit 1; }
 done
 # shellcheck source=SCRIPTDIR/../support/x11.sh
 . "$(dirname "$(realpath "$0")")/../support/x11.sh"

@@ -15,7 +15,7 @@ BIN=${1:?usage: $0 <path to pelindra>}
 BIN=$(realpath "$BIN")
 [ -x "$BIN" ] || { echo "FAIL: $BIN is not an executable"; exit 1; }
 for tool in Xvfb xdotool import python3; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps)"; exit 1; }
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps --test)"; exit 1; }
 done
 # shellcheck source=SCRIPTDIR/../support/x11.sh
 . "$(dirname "$(realpath "$0")")/../support/x11.sh"
@@ -23,7 +23,7 @@ done
 RUN_AS=()
 APP_UID=$(id -u)
 if [ "$APP_UID" = 0 ]; then
-    command -v setpriv >/dev/null || { echo "FAIL: setpriv missing (run scripts/install-deps)"; exit 1; }
+    command -v setpriv >/dev/null || { echo "FAIL: setpriv missing (run scripts/install-deps --test)"; exit 1; }
     APP_UID=65534
     RUN_AS=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
 fi
