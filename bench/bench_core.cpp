@@ -12,6 +12,10 @@
 #include "settings/Settings.h"
 #include "trackfile/TrackWriter.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 constexpr int kLargestTrack = 32767;
@@ -55,7 +59,7 @@ void BM_UpdateOffsets(benchmark::State& state) {
     TrackParams p = WorkedExample();
     NullDisplay display;
     for (auto _ : state) {
-        if (Functions::UpdateOffsets(p, display, display, ".") != UpdateResult::Shown) {
+        if (UpdateOffsets(p, display, display, ".") != UpdateResult::Shown) {
             state.SkipWithError("no offsets");
         }
         benchmark::DoNotOptimize(p.DeltaX);
@@ -72,7 +76,7 @@ BENCHMARK(BM_ReadNumber);
 TrackParams LargestTrack() {
     TrackParams p = WorkedExample();
     NullDisplay display;
-    if (Functions::UpdateOffsets(p, display, display, ".") != UpdateResult::Shown) std::abort();
+    if (UpdateOffsets(p, display, display, ".") != UpdateResult::Shown) std::abort();
     return p;
 }
 
@@ -102,9 +106,9 @@ void BM_LoadSettings(benchmark::State& state) {
     const std::string path = dir.filePath("Pelindra.ini").toStdString();
     TrackParams p = WorkedExample();
     Boxes boxes;
-    if (Functions::SaveSettings(p, boxes, path)) state.SkipWithError("save failed");
+    if (SaveSettings(p, boxes, path)) state.SkipWithError("save failed");
     for (auto _ : state) {
-        if (Functions::LoadSettings(p, boxes, path)) state.SkipWithError("load failed");
+        if (LoadSettings(p, boxes, path)) state.SkipWithError("load failed");
     }
 }
 BENCHMARK(BM_LoadSettings)->Unit(benchmark::kMicrosecond);
@@ -115,7 +119,7 @@ void BM_SaveSettings(benchmark::State& state) {
     const TrackParams p = WorkedExample();
     const Boxes boxes;
     for (auto _ : state) {
-        if (Functions::SaveSettings(p, boxes, path)) state.SkipWithError("save failed");
+        if (SaveSettings(p, boxes, path)) state.SkipWithError("save failed");
     }
 }
 BENCHMARK(BM_SaveSettings)->Unit(benchmark::kMicrosecond);

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <random>
 
+namespace Pelindra::Core {
+
 namespace {
 
 std::string Reason(int error) {
@@ -108,3 +110,5 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, std::str
     }
     return std::nullopt;
 }
+
+}  // namespace Pelindra::Core

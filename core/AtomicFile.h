@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace Pelindra::Core {
+
 // Replaces the file at `path` with `bytes` in one step: the bytes go to a temporary file
 // beside it, which is written, synced and closed, each step checked, and only then moved
 // over the target; a failure leaves an existing file as it was and no partial file
@@ -16,3 +18,5 @@
 // Writes all of `bytes` to an open descriptor, going on after short writes and
 // interruptions. Returns the system's reason on failure.
 [[nodiscard]] std::optional<std::string> WriteAllTo(int fd, std::string_view bytes);
+
+}  // namespace Pelindra::Core

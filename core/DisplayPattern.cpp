@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace Pelindra::Core {
+
 void AppendMagnitude(std::string& out, float magnitude, int decimals,
                      std::string_view decimalSeparator) {
     assert(decimals == 1 || decimals == 2);
@@ -40,3 +42,5 @@ std::string FormatMagnitude(float magnitude, int decimals, std::string_view deci
     AppendMagnitude(text, magnitude, decimals, decimalSeparator);
     return text;
 }
+
+}  // namespace Pelindra::Core

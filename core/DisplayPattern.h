@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace Pelindra::Core {
+
 // The display patterns "0.00" (decimals = 2) and "0.0" (decimals = 1) applied to a
 // magnitude (never negative): at least one digit before the separator, exactly
 // `decimals` after it, exact halves rounded away from zero, no grouping. The separator
@@ -12,3 +14,5 @@ std::string FormatMagnitude(float magnitude, int decimals, std::string_view deci
 // The same, appended to `out` (the track file writer's hot path).
 void AppendMagnitude(std::string& out, float magnitude, int decimals,
                      std::string_view decimalSeparator);
+
+}  // namespace Pelindra::Core

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace Pelindra::Core {
+
 // Title of every error message box.
 inline constexpr std::string_view kErrorTitle = "ERROR";
 // Shown when a value does not fit its 32-bit field.
@@ -23,3 +25,5 @@ class OffsetDisplay {
     virtual void SetDeltaXCaption(const std::string& caption) = 0;
     virtual void SetDeltaYCaption(const std::string& caption) = 0;
 };
+
+}  // namespace Pelindra::Core

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace Pelindra::Core {
+
 namespace {
 
 bool IsSkipped(char c) {
@@ -147,3 +149,5 @@ std::optional<double> ReadExactNumber(std::string_view text) {
     if (i != text.size()) return std::nullopt;
     return ParseDecimal(digits);
 }
+
+}  // namespace Pelindra::Core

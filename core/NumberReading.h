@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+namespace Pelindra::Core {
+
 // How every text in the program becomes a number: blanks, tabs and line feeds are
 // skipped anywhere; then an optional sign, digits with at most one decimal mark and an
 // optional E exponent, or &H / &O followed by a hexadecimal / octal whole number. The
@@ -37,3 +39,5 @@ bool IsWholeNumber(std::string_view text);
 // (digits, an optional sign and exponent, a full stop or a comma as the decimal mark),
 // with blanks allowed only around it. nullopt otherwise.
 std::optional<double> ReadExactNumber(std::string_view text);
+
+}  // namespace Pelindra::Core

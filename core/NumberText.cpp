@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace Pelindra::Core {
+
 namespace {
 
 constexpr int kSignificantDigits = 7;
@@ -100,3 +102,5 @@ std::string NumberText(std::int16_t value) {
     text += std::to_string(value);
     return text;
 }
+
+}  // namespace Pelindra::Core

@@ -7,7 +7,7 @@
 #include "core/Rounding.h"
 #include "core/Validation.h"
 
-namespace Functions {
+namespace Pelindra::Core {
 
 namespace {
 
@@ -60,4 +60,4 @@ UpdateResult ValidateAndUpdate(TrackParams& params, OffsetDisplay& display, Mess
     return UpdateOffsets(params, display, messages, decimalSeparator);
 }
 
-}  // namespace Functions
+}  // namespace Pelindra::Core

@@ -5,6 +5,8 @@
 #include "core/Messages.h"
 #include "core/TrackParams.h"
 
+namespace Pelindra::Core {
+
 // Degrees to radians. Deliberately the decimal 0.01745329252, not pi/180: it decides the
 // sign shown for offsets that are mathematically zero at 90, 180 and 270 degrees.
 inline constexpr double DegToRad = 0.01745329252;
@@ -14,8 +16,6 @@ enum class UpdateResult {
     InvalidParams,  // pixel size or interval not positive; the reason was shown
     Overflow,       // an offset does not fit a 32-bit float; "Overflow" was shown
 };
-
-namespace Functions {
 
 // Recomputes DeltaX, DeltaY, SignX and SignY from the record and shows the two captions,
 // X first. Call only on a record that ValidateParams found usable. On overflow the
@@ -28,4 +28,4 @@ namespace Functions {
 [[nodiscard]] UpdateResult ValidateAndUpdate(TrackParams& params, OffsetDisplay& display,
                                              Messages& messages, std::string_view decimalSeparator);
 
-}  // namespace Functions
+}  // namespace Pelindra::Core

@@ -3,6 +3,8 @@
 #include <cfloat>
 #include <cmath>
 
+namespace Pelindra::Core {
+
 std::optional<float> ToSingle(double value) {
     // Halfway between FLT_MAX and the next power of two: from here on a float rounds to
     // infinity. Below it, magnitudes above FLT_MAX round to FLT_MAX.
@@ -25,3 +27,5 @@ std::optional<std::int16_t> ToInt16HalfEven(double value) {
     if (rounded < -32768.0 || rounded > 32767.0) return std::nullopt;
     return static_cast<std::int16_t>(rounded);
 }
+
+}  // namespace Pelindra::Core

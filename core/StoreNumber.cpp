@@ -5,6 +5,8 @@
 #include "core/NumberReading.h"
 #include "core/Rounding.h"
 
+namespace Pelindra::Core {
+
 StoreResult StoreNumber(std::string_view text, float& field, Messages& messages) {
     const std::optional<float> value = ToSingle(ReadTypedNumber(text));
     if (!value) {
@@ -14,3 +16,5 @@ StoreResult StoreNumber(std::string_view text, float& field, Messages& messages)
     field = *value;
     return StoreResult::Stored;
 }
+
+}  // namespace Pelindra::Core

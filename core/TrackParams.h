@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace Pelindra::Core {
+
 // Every input of the tracking computation and its latest result. The widths are
 // part of the behaviour: inputs are stored as 32-bit floats and rounded there.
 struct TrackParams {
@@ -29,3 +31,5 @@ struct TrackParams {
 // Booleans stored in 16-bit fields.
 inline constexpr std::int16_t kTrue = -1;
 inline constexpr std::int16_t kFalse = 0;
+
+}  // namespace Pelindra::Core

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace Pelindra::Core {
+
 bool IsValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -34,3 +36,5 @@ bool IsValidUtf8(std::string_view bytes) {
     }
     return true;
 }
+
+}  // namespace Pelindra::Core

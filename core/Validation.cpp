@@ -1,6 +1,6 @@
 #include "core/Validation.h"
 
-namespace Functions {
+namespace Pelindra::Core {
 
 ParamsCheck ValidateParams(const TrackParams& params, Messages& messages) {
     // Written as "not greater than" so that a NaN is rejected too.
@@ -15,4 +15,4 @@ ParamsCheck ValidateParams(const TrackParams& params, Messages& messages) {
     return ParamsCheck::Usable;
 }
 
-}  // namespace Functions
+}  // namespace Pelindra::Core

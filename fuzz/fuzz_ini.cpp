@@ -7,6 +7,9 @@
 #include "fuzz/FuzzInput.h"
 #include "settings/IniDocument.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::Settings;
+
 namespace {
 
 // Names and values that read back unchanged: no blanks at their ends, no quotes around

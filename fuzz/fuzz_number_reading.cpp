@@ -4,6 +4,8 @@
 #include "core/NumberReading.h"
 #include "fuzz/FuzzInput.h"
 
+using namespace Pelindra::Core;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const NumberScan scan = ScanNumber(text);

@@ -8,6 +8,8 @@
 #include "core/Rounding.h"
 #include "fuzz/FuzzInput.h"
 
+using namespace Pelindra::Core;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     std::uint32_t mantissa = 0;

@@ -14,6 +14,9 @@
 #include "fuzz/FuzzInput.h"
 #include "trackfile/SaveCommand.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+
 namespace {
 
 constexpr std::string_view kOldBytes = "old track\r\n";
@@ -92,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptedUi quiet = ui;
     // An unusable remembered folder is told, and the chooser starts elsewhere.
     const bool folderTold = !IsValidUtf8(params.Directory);
-    const SaveResult result = Functions::SaveTrackFile(params, ui, separator);
+    const SaveResult result = SaveTrackFile(params, ui, separator);
     const std::optional<std::string> contents = Contents(path);
 
     FUZZ_CHECK(!ui.asked || existed);
@@ -100,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!ui.errorShown || folderTold);
         FUZZ_CHECK(!existed || (ui.asked && ui.replace));
         FUZZ_CHECK(params.Directory == Folder());
-        FUZZ_CHECK(contents == Functions::ComposeTrackFile(composed, quiet, separator));
+        FUZZ_CHECK(contents == ComposeTrackFile(composed, quiet, separator));
     } else {
         const bool userChose = !ui.file || (ui.asked && !ui.replace);
         FUZZ_CHECK(ui.errorShown || userChose);

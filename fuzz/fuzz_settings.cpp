@@ -9,6 +9,9 @@
 #include "fuzz/FuzzInput.h"
 #include "settings/Settings.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::Settings;
+
 namespace {
 
 class Boxes : public SettingsView {
@@ -62,15 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     TrackParams first;
     Boxes firstBoxes;
-    FUZZ_CHECK(!Functions::LoadSettings(first, firstBoxes, path));
+    FUZZ_CHECK(!LoadSettings(first, firstBoxes, path));
     FUZZ_CHECK(firstBoxes.west != firstBoxes.east);
     FUZZ_CHECK(firstBoxes.west == (first.EastWest != 0));
     FUZZ_CHECK(first.TimeInterval > 0);
-    FUZZ_CHECK(!Functions::SaveSettings(first, firstBoxes, path));
+    FUZZ_CHECK(!SaveSettings(first, firstBoxes, path));
 
     TrackParams second;
     Boxes secondBoxes;
-    FUZZ_CHECK(!Functions::LoadSettings(second, secondBoxes, path));
+    FUZZ_CHECK(!LoadSettings(second, secondBoxes, path));
     if (ReadsBackAsIs(firstBoxes.motion)) {
         FUZZ_CHECK(secondBoxes.motion == firstBoxes.motion && second.Motion == first.Motion);
     }

@@ -10,6 +10,9 @@
 #include "trackfile/SaveCommand.h"
 #include "trackfile/TrackWriter.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+
 namespace {
 
 class QuietUi : public SaveCommandUi {
@@ -56,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     params.DecRevWest = input.Byte() % 3;
     params.RARevEast = input.Byte() % 3;
     params.DecRevEast = input.Byte() % 3;
-    if (Functions::ValidateParams(params, ui) != ParamsCheck::Usable) return 0;
+    if (ValidateParams(params, ui) != ParamsCheck::Usable) return 0;
 
-    const std::optional<std::string> text = Functions::ComposeTrackFile(params, ui, ".");
+    const std::optional<std::string> text = ComposeTrackFile(params, ui, ".");
     if (!text) return 0;
 
     std::size_t start = 0;

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace Pelindra::Settings {
+
 // Section and key names, and the words True and False, match without regard to letter
 // case. Only ASCII letters fold: folding UTF-8 bytes would corrupt them.
 inline char AsciiLower(char c) {
@@ -15,3 +17,5 @@ inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
+
+}  // namespace Pelindra::Settings

@@ -5,6 +5,8 @@
 
 #include "settings/AsciiCase.h"
 
+namespace Pelindra::Settings {
+
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -169,3 +171,5 @@ void IniDocument::Write(std::string_view section, std::string_view key, std::str
 const std::string& IniDocument::Bytes() const {
     return bytes_;
 }
+
+}  // namespace Pelindra::Settings

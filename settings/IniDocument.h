@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace Pelindra::Settings {
+
 // An INI file held in memory as raw bytes. Reading and writing never reformat the
 // file: a write touches only the one line it replaces or adds, so hand edits,
 // comments and foreign line ends survive. Values are UTF-8 bytes passed through as is.
@@ -21,3 +23,5 @@ class IniDocument {
   private:
     std::string bytes_;
 };
+
+}  // namespace Pelindra::Settings

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <optional>
 
+namespace Pelindra::Settings {
+
 namespace {
 
 FileContent Unusable(std::string reason) {
@@ -57,3 +59,5 @@ FileContent ReadRegularFile(const std::string& path, std::size_t limit) {
     close(fd);
     return content;
 }
+
+}  // namespace Pelindra::Settings

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+namespace Pelindra::Settings {
+
 // A settings file larger than this is not one: reading it would only cost memory.
 inline constexpr std::size_t kSettingsSizeLimit = 16 * 1024 * 1024;
 
@@ -17,3 +19,5 @@ struct FileContent {
 // pipe that would block, a device that never ends, a file too large or unreadable) is
 // Unusable and is never opened in a way that could hang.
 FileContent ReadRegularFile(const std::string& path, std::size_t limit);
+
+}  // namespace Pelindra::Settings

@@ -14,6 +14,10 @@
 #include "settings/IniDocument.h"
 #include "settings/RegularFile.h"
 
+namespace Pelindra::Settings {
+
+using namespace Core;
+
 namespace {
 
 constexpr const char* kFileName = "Pelindra.ini";
@@ -73,8 +77,6 @@ std::string SettingsFilePath() {
     return (QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + '/' + kFileName)
         .toStdString();
 }
-
-namespace Functions {
 
 std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
                                         const std::string& path) {
@@ -154,4 +156,4 @@ std::optional<std::string> SaveSettings(const TrackParams& params, const Setting
     return std::nullopt;
 }
 
-}  // namespace Functions
+}  // namespace Pelindra::Settings

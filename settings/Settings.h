@@ -5,6 +5,8 @@
 
 #include "core/TrackParams.h"
 
+namespace Pelindra::Settings {
+
 // The main window's controls that loading and saving the settings touch.
 class SettingsView {
   public:
@@ -23,23 +25,21 @@ class SettingsView {
 // (~/.config/Pelindra/Pelindra.ini on Linux).
 std::string SettingsFilePath();
 
-namespace Functions {
-
 // Fills the record and the main window's boxes from the settings file. A missing file,
 // section or entry, and a value that cannot be used, give the defaults; an interval that
 // is not positive is repaired to 1, as the box repairs it. When something that is not a
 // usable settings file stands in its place (a folder, a pipe, a device, an unreadable or
 // oversized file), everything takes its default and the message to tell the user is
 // returned: that file must then not be replaced when the program closes.
-[[nodiscard]] std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
+[[nodiscard]] std::optional<std::string> LoadSettings(Core::TrackParams& params, SettingsView& view,
                                                       const std::string& path);
 
 // Writes all twelve entries in one atomic step, keeping every other line of the file. A
 // lock file beside it keeps two copies of the program closing at once from mixing their
 // read and write; the last to close still wins. Returns a message naming the file and
 // the reason when that fails.
-[[nodiscard]] std::optional<std::string> SaveSettings(const TrackParams& params,
+[[nodiscard]] std::optional<std::string> SaveSettings(const Core::TrackParams& params,
                                                       const SettingsView& view,
                                                       const std::string& path);
 
-}  // namespace Functions
+}  // namespace Pelindra::Settings

@@ -16,6 +16,10 @@
 #include "ui/MainForm.h"
 #include "ui/frmAbout.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 // A click on Setup delivered as the window system delivers it, so a modal box can block it.

@@ -3,6 +3,8 @@
 
 #include "settings/IniDocument.h"
 
+using namespace Pelindra::Settings;
+
 namespace {
 
 std::string ToStd(const QByteArray& bytes) {

@@ -24,6 +24,10 @@
 #include "ui/MainForm.h"
 #include "ui/frmAbout.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 const QString kPixelSize = "Pixel Size Must Be >0";

@@ -13,6 +13,8 @@
 #include "core/NumberText.h"
 #include "core/Rounding.h"
 
+using namespace Pelindra::Core;
+
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();

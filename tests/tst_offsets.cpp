@@ -8,6 +8,8 @@
 #include "core/TrackParams.h"
 #include "core/Validation.h"
 
+using namespace Pelindra::Core;
+
 Q_DECLARE_METATYPE(TrackParams)
 
 namespace {
@@ -109,7 +111,7 @@ void TestOffsets::validate() {
     TrackParams params = Make(0, -720, interval, pixSize, 7, 3, 2, -1, 2, -1);
     params.TotalTime = -5;
     Recorder recorder;
-    QCOMPARE(Functions::ValidateParams(params, recorder) == ParamsCheck::Unusable, rejected);
+    QCOMPARE(ValidateParams(params, recorder) == ParamsCheck::Unusable, rejected);
     QCOMPARE(recorder.events, events);
 }
 
@@ -160,7 +162,7 @@ void TestOffsets::update() {
 
     Recorder recorder;
     const std::string_view sep(separator.constData(), std::size_t(separator.size()));
-    QCOMPARE(Functions::UpdateOffsets(params, recorder, recorder, sep), UpdateResult::Shown);
+    QCOMPARE(UpdateOffsets(params, recorder, recorder, sep), UpdateResult::Shown);
     QCOMPARE(recorder.events, (QStringList{"X " + x, "Y " + y}));
     QCOMPARE(QString::fromStdString(params.SignX), x.left(1));
     QCOMPARE(QString::fromStdString(params.SignY), y.left(1));
@@ -173,7 +175,7 @@ void TestOffsets::update() {
     QVERIFY(std::fabs(params.DeltaY - shown(y)) <= 0.0050001);
 
     // Both labels are rewritten on every call, even with unchanged text.
-    QCOMPARE(Functions::UpdateOffsets(params, recorder, recorder, sep), UpdateResult::Shown);
+    QCOMPARE(UpdateOffsets(params, recorder, recorder, sep), UpdateResult::Shown);
     QCOMPARE(recorder.events, (QStringList{"X " + x, "Y " + y, "X " + x, "Y " + y}));
 }
 
@@ -181,7 +183,7 @@ void TestOffsets::update() {
 void TestOffsets::storedMagnitudes() {
     TrackParams params = Example(kGem, kEast);
     Recorder recorder;
-    QCOMPARE(Functions::UpdateOffsets(params, recorder, recorder, "."), UpdateResult::Shown);
+    QCOMPARE(UpdateOffsets(params, recorder, recorder, "."), UpdateResult::Shown);
     QCOMPARE(Bits(params.DeltaX), Bits(0.955960750579834f));
     QCOMPARE(Bits(params.DeltaY), Bits(1.3652534484863281f));
     QCOMPARE(params.SignX, std::string("-"));
@@ -199,9 +201,9 @@ void TestOffsets::forkIgnoresPierSide() {
     Recorder west, east;
     TrackParams p =
         Example(kFork, kWest, flags & 1, flags >> 1 & 1, flags >> 2 & 1, flags >> 3 & 1);
-    QCOMPARE(Functions::UpdateOffsets(p, west, west, "."), UpdateResult::Shown);
+    QCOMPARE(UpdateOffsets(p, west, west, "."), UpdateResult::Shown);
     p.EastWest = kEast;
-    QCOMPARE(Functions::UpdateOffsets(p, east, east, "."), UpdateResult::Shown);
+    QCOMPARE(UpdateOffsets(p, east, east, "."), UpdateResult::Shown);
     QCOMPARE(east.events, west.events);
     // Only the West flags act: bit 0 reverses X, bit 1 reverses Y.
     QCOMPARE(west.events,
@@ -224,7 +226,7 @@ void TestOffsets::overflow() {
 
     TrackParams record = Example(kGem, kWest, 1);
     Recorder recorder;
-    QCOMPARE(Functions::UpdateOffsets(record, recorder, recorder, "."), UpdateResult::Shown);
+    QCOMPARE(UpdateOffsets(record, recorder, recorder, "."), UpdateResult::Shown);
     const TrackParams before = record;
 
     record.Motion = params.Motion;
@@ -233,7 +235,7 @@ void TestOffsets::overflow() {
     record.PixSize = params.PixSize;
     record.EastWest = params.EastWest;
     recorder.events.clear();
-    QCOMPARE(Functions::UpdateOffsets(record, recorder, recorder, "."), UpdateResult::Overflow);
+    QCOMPARE(UpdateOffsets(record, recorder, recorder, "."), UpdateResult::Overflow);
     QCOMPARE(recorder.events, QStringList{Msg(kOverflowMessage)});
     QCOMPARE(Bits(record.DeltaX), Bits(before.DeltaX));
     QCOMPARE(Bits(record.DeltaY), Bits(before.DeltaY));

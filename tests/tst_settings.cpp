@@ -14,6 +14,9 @@
 #include "settings/Settings.h"
 #include "tests/support/TestFiles.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::Settings;
+
 namespace {
 
 QByteArray ToQt(const std::string& bytes) {
@@ -153,10 +156,10 @@ const QByteArray kHandKept =
 }  // namespace
 
 // Saving is expected to succeed; on failure its message is the diagnostic.
-#define SAVE_OK(params, view, path)                                     \
-    do {                                                                \
-        const auto error = Functions::SaveSettings(params, view, path); \
-        QVERIFY2(!error, error ? error->c_str() : "");                  \
+#define SAVE_OK(params, view, path)                          \
+    do {                                                     \
+        const auto error = SaveSettings(params, view, path); \
+        QVERIFY2(!error, error ? error->c_str() : "");       \
     } while (false)
 
 class TestSettings : public QObject {
@@ -208,7 +211,7 @@ TrackParams TestSettings::Load(const QByteArray& bytes) {
     params_.RaRevWest = params_.DecRevWest = params_.RARevEast = params_.DecRevEast = 5;
     params_.Directory = "stale";
     view_ = std::make_unique<FakeView>(params_);
-    problem_ = Functions::LoadSettings(params_, *view_, Path().toStdString());
+    problem_ = LoadSettings(params_, *view_, Path().toStdString());
     return params_;
 }
 
@@ -486,7 +489,7 @@ void TestSettings::saveFailure() {
     WriteAll(Path("Pelindra.ini/inside"), "keep");
     WriteAll(Path("plain"), "keep");
 
-    const auto error = Functions::SaveSettings(p, *view_, Path(name).toStdString());
+    const auto error = SaveSettings(p, *view_, Path(name).toStdString());
     QVERIFY(error.has_value());
     QVERIFY2(QString::fromStdString(*error).contains(Path(name)), error->c_str());
     QVERIFY(QFileInfo(Path("Pelindra.ini")).isDir());
@@ -508,7 +511,7 @@ void TestSettings::interruptedSaveKeepsOldFile() {
     rlimit small = saved;
     small.rlim_cur = 64 * 1024;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto error = Functions::SaveSettings(p, *view_, Path("Pelindra.ini").toStdString());
+    const auto error = SaveSettings(p, *view_, Path("Pelindra.ini").toStdString());
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -562,7 +565,7 @@ void TestSettings::unusableFile() {
     QCOMPARE(p.Motion, 1.0f);
     QCOMPARE(p.TimeInterval, 15.0f);
 
-    const auto error = Functions::SaveSettings(p, *view_, Path().toStdString());
+    const auto error = SaveSettings(p, *view_, Path().toStdString());
     QVERIFY(error.has_value());
     QCOMPARE(fingerprint(), before);
     QCOMPARE(Listing(dir_->path()), QStringList{"Pelindra.ini"});
@@ -576,7 +579,7 @@ void TestSettings::saveWaitsForAnotherCopy() {
     QVERIFY(otherCopy.tryLock(0));
 
     std::optional<std::string> error = "did not run";
-    std::thread closing([&] { error = Functions::SaveSettings(p, *view_, Path().toStdString()); });
+    std::thread closing([&] { error = SaveSettings(p, *view_, Path().toStdString()); });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const bool waited = !QFileInfo::exists(Path());
     otherCopy.unlock();

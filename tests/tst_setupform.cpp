@@ -16,6 +16,10 @@
 #include "tests/support/WindowHelpers.h"
 #include "ui/MainForm.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 const QString kPixelSize = "Pixel Size Must Be >0";

@@ -13,6 +13,9 @@
 #include "trackfile/SaveCommand.h"
 #include "trackfile/TrackWriter.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+
 Q_DECLARE_METATYPE(TrackParams)
 
 namespace {
@@ -289,7 +292,7 @@ void TestTrackFile::fileExists() {
     QVERIFY(QFile::link(Path("plain.trk"), Path("link.trk")));
     QVERIFY(QFile::link(Path("sub"), Path("sublink")));
 
-    QCOMPARE(Functions::FileExists(Path(name).toStdString()), expected);
+    QCOMPARE(FileExists(Path(name).toStdString()), expected);
 }
 
 void TestTrackFile::saveWritesTrack_data() {
@@ -341,7 +344,7 @@ void TestTrackFile::saveWritesTrack() {
     FakeUi ui;
     ui.choice = Path("track.trk").toStdString();
     ui.intervalText = interval.toStdString();
-    QCOMPARE(Functions::SaveTrackFile(params, ui, separator.toStdString()), SaveResult::Written);
+    QCOMPARE(SaveTrackFile(params, ui, separator.toStdString()), SaveResult::Written);
 
     QCOMPARE(ReadAll(Path("track.trk")), expected);
     QCOMPARE(ui.messages, QStringList());
@@ -391,7 +394,7 @@ void TestTrackFile::rowCount() {
     p.PixSize = pixSize;
     FakeUi ui;
     ui.choice = Path("track.trk").toStdString();
-    const bool written = Functions::SaveTrackFile(p, ui, ".") == SaveResult::Written;
+    const bool written = SaveTrackFile(p, ui, ".") == SaveResult::Written;
 
     QCOMPARE(ui.questions, 1);
     QCOMPARE(Listing(dir_->path()), QStringList{"track.trk"});
@@ -439,7 +442,7 @@ void TestTrackFile::firstValidationStopsBeforeChooser() {
     FakeUi ui;
     ui.entriesStored = entriesStored;
     ui.choice = Path("track.trk").toStdString();
-    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
+    QCOMPARE(SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
     QCOMPARE(ui.messages, QStringList{message});
     QCOMPARE(ui.chooserFolders, QStringList());
     QCOMPARE(QString::fromStdString(p.Directory), "/old");
@@ -452,14 +455,14 @@ void TestTrackFile::recordReadAfterChooser() {
     FakeUi ui;
     ui.choice = Path("longer.trk").toStdString();
     ui.whileChoosing = [&] { p.TotalTime = 3; };
-    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::Written);
+    QCOMPARE(SaveTrackFile(p, ui, "."), SaveResult::Written);
     QCOMPARE(ReadAll(Path("longer.trk")).count("\r\n"), 12);
 
     p = Example1();
     FakeUi invalid;
     invalid.choice = Path("invalid.trk").toStdString();
     invalid.whileChoosing = [&] { p.PixSize = 0; };
-    QCOMPARE(Functions::SaveTrackFile(p, invalid, "."), SaveResult::NotWritten);
+    QCOMPARE(SaveTrackFile(p, invalid, "."), SaveResult::NotWritten);
     QCOMPARE(invalid.messages, QStringList{QString(kPixelSizeMessage.data())});
     QVERIFY(!QFileInfo::exists(Path("invalid.trk")));
 }
@@ -482,7 +485,7 @@ void TestTrackFile::cancel() {
     const std::string before = p.Directory;
     FakeUi ui;
     ui.choice = std::nullopt;
-    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
+    QCOMPARE(SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
     QCOMPARE(ui.chooserFolders,
              QStringList{shown ? QString::fromStdString(p.Directory) : QString()});
     QCOMPARE(ui.questions, 0);
@@ -518,7 +521,7 @@ void TestTrackFile::overwrite() {
     FakeUi ui;
     ui.choice = Path(name).toStdString();
     ui.answer = answer;
-    QCOMPARE(Functions::SaveTrackFile(p, ui, ".") == SaveResult::Written, replaced);
+    QCOMPARE(SaveTrackFile(p, ui, ".") == SaveResult::Written, replaced);
 
     QCOMPARE(ui.questions, exists ? 1 : 0);
     QCOMPARE(ui.messages, QStringList());
@@ -559,7 +562,7 @@ void TestTrackFile::writeFailure() {
     TrackParams p = Example1();
     FakeUi ui;
     ui.choice = Path(name).toStdString();
-    QCOMPARE(Functions::SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
+    QCOMPARE(SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
 
     QCOMPARE(ui.messages.size(), 1);
     QVERIFY2(ui.messages[0].contains(Path(name)), qPrintable(ui.messages[0]));
@@ -588,7 +591,7 @@ void TestTrackFile::interruptedWriteKeepsOldFile() {
     rlimit small = saved;
     small.rlim_cur = 64 * 1024;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = Functions::SaveTrackFile(p, ui, ".") == SaveResult::Written;
+    const bool written = SaveTrackFile(p, ui, ".") == SaveResult::Written;
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previousHandler);
 

@@ -18,6 +18,10 @@
 #include "settings/Settings.h"
 #include "trackfile/SaveCommand.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 constexpr int kFailure = 1;
@@ -187,7 +191,7 @@ int Run(const QCommandLineParser& parser) {
     LoadedBoxes boxes(params);
     const std::string settings =
         parser.isSet("settings") ? parser.value("settings").toStdString() : SettingsFilePath();
-    if (const auto problem = Functions::LoadSettings(params, boxes, settings)) PrintError(*problem);
+    if (const auto problem = LoadSettings(params, boxes, settings)) PrintError(*problem);
 
     const std::string intervalText =
         parser.isSet("interval") ? parser.value("interval").toStdString() : boxes.IntervalText();
@@ -198,13 +202,13 @@ int Run(const QCommandLineParser& parser) {
 
     if (parser.isSet("offsets")) {
         // For scripts: the full stop whatever the locale.
-        if (Functions::ValidateAndUpdate(params, ui, ui, ".") != UpdateResult::Shown) {
+        if (ValidateAndUpdate(params, ui, ui, ".") != UpdateResult::Shown) {
             return kFailure;
         }
         return WriteToStandardOutput(ui.Captions() + '\n');
     }
-    if (Functions::ValidateParams(params, ui) == ParamsCheck::Unusable) return kFailure;
-    const std::optional<int> rows = Functions::RowCount(params, ui);
+    if (ValidateParams(params, ui) == ParamsCheck::Unusable) return kFailure;
+    const std::optional<int> rows = RowCount(params, ui);
     if (!rows) return kFailure;
     if (*rows < 1) {
         PrintError(NothingToWrite(params));
@@ -212,10 +216,9 @@ int Run(const QCommandLineParser& parser) {
     }
     const std::string separator = QLocale::system().decimalPoint().toStdString();
     if (!toStandardOutput) {
-        return Functions::SaveTrackFile(params, ui, separator) == SaveResult::Written ? 0
-                                                                                      : kFailure;
+        return SaveTrackFile(params, ui, separator) == SaveResult::Written ? 0 : kFailure;
     }
-    const std::optional<std::string> text = Functions::ComposeTrackFile(params, ui, separator);
+    const std::optional<std::string> text = ComposeTrackFile(params, ui, separator);
     if (!text) return kFailure;
     return WriteToStandardOutput(*text);
 }

@@ -4,6 +4,8 @@
 #include "core/Utf8.h"
 #include "tools/TrackCommandLine.h"
 
+using namespace Pelindra::Core;
+
 int main(int argc, char* argv[]) {
     // Qt turns the arguments into text; bytes that are not UTF-8 would come back as another
     // file name, so such an argument is refused rather than written to the wrong file.

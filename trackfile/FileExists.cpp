@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-namespace Functions {
+namespace Pelindra::TrackFile {
 
 bool FileExists(const std::string& name) {
     if (name.empty()) return false;
@@ -10,4 +10,4 @@ bool FileExists(const std::string& name) {
     return info.exists() && !info.isDir();
 }
 
-}  // namespace Functions
+}  // namespace Pelindra::TrackFile

@@ -10,6 +10,10 @@
 #include "trackfile/FileExists.h"
 #include "trackfile/TrackWriter.h"
 
+namespace Pelindra::TrackFile {
+
+using namespace Core;
+
 namespace {
 
 constexpr std::string_view kUnusableFolderMessage =
@@ -17,8 +21,6 @@ constexpr std::string_view kUnusableFolderMessage =
     "starts in your home folder instead.";
 
 }  // namespace
-
-namespace Functions {
 
 std::optional<int> RowCount(const TrackParams& params, Messages& messages) {
     const double rows =
@@ -76,4 +78,4 @@ SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui,
     return SaveResult::Written;
 }
 
-}  // namespace Functions
+}  // namespace Pelindra::TrackFile

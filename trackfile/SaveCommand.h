@@ -7,6 +7,8 @@
 #include "core/Messages.h"
 #include "core/TrackParams.h"
 
+namespace Pelindra::TrackFile {
+
 inline constexpr std::string_view kOverwriteQuestion = "Output file exists, overwrite?";
 inline constexpr std::string_view kOverwriteTitle = "Overwrite";
 inline constexpr std::string_view kTooManyIntervalsMessage =
@@ -16,7 +18,7 @@ inline constexpr std::string_view kTrackFileSuffix = "trk";
 inline constexpr std::string_view kProposedTrackName = "Track";
 
 // What the save command needs from the main window.
-class SaveCommandUi : public Messages, public OffsetDisplay {
+class SaveCommandUi : public Core::Messages, public Core::OffsetDisplay {
   public:
     // The save-file chooser for track files opened in `folder` (the user's home when
     // empty), proposing "Track" with the default extension "trk". nullopt when the user
@@ -34,20 +36,21 @@ class SaveCommandUi : public Messages, public OffsetDisplay {
 
 enum class SaveResult { Written, NotWritten };
 
-namespace Functions {
-
 // Intervals in the whole track: TotalTime in seconds over the interval, rounded half to
 // even. nullopt (after telling the user) when it does not fit the 16-bit line counter.
-[[nodiscard]] std::optional<int> RowCount(const TrackParams& params, Messages& messages);
+[[nodiscard]] std::optional<int> RowCount(const Core::TrackParams& params,
+                                          Core::Messages& messages);
 
 // Steps of the save command after the file is chosen: row count, second validation,
 // fresh offsets, and the track text itself. nullopt (after telling the user) on failure.
-[[nodiscard]] std::optional<std::string> ComposeTrackFile(TrackParams& params, SaveCommandUi& ui,
+[[nodiscard]] std::optional<std::string> ComposeTrackFile(Core::TrackParams& params,
+                                                          SaveCommandUi& ui,
                                                           std::string_view decimalSeparator);
 
 // The save command: validates, asks for the file, remembers its folder in Directory,
 // asks before replacing a file, recomputes the offsets and writes the whole track file
 // in one step. Every failure is told to the user; success is silent.
-SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui, std::string_view decimalSeparator);
+SaveResult SaveTrackFile(Core::TrackParams& params, SaveCommandUi& ui,
+                         std::string_view decimalSeparator);
 
-}  // namespace Functions
+}  // namespace Pelindra::TrackFile

@@ -4,6 +4,10 @@
 #include "core/NumberReading.h"
 #include "core/Rounding.h"
 
+namespace Pelindra::TrackFile {
+
+using namespace Core;
+
 namespace {
 
 // One axis of the running-error correction. Totals and outs are singles; every sum is
@@ -83,3 +87,5 @@ std::optional<std::string> TrackText(const TrackParams& params, int rowCount,
     }
     return text;
 }
+
+}  // namespace Pelindra::TrackFile

@@ -6,6 +6,8 @@
 
 #include "core/TrackParams.h"
 
+namespace Pelindra::TrackFile {
+
 // The interval field of every line: the numeric part of the TimeInterval box's text (what
 // the box reads as its number), blanks removed, with a "0" in front when its value is
 // below 10 (5 gives 05, 0.5 gives 00.5). Anything else in the box (a unit, a line break)
@@ -21,6 +23,8 @@ std::string_view TrackFileSeparator(std::string_view localeSeparator);
 // pixel, ended by CR LF, with the rounding error carried so the written totals never run
 // a tenth or more from the true ones. Empty for a row count below 1; nullopt when a running
 // total overflows single precision.
-std::optional<std::string> TrackText(const TrackParams& params, int rowCount,
+std::optional<std::string> TrackText(const Core::TrackParams& params, int rowCount,
                                      std::string_view intervalText,
                                      std::string_view decimalSeparator);
+
+}  // namespace Pelindra::TrackFile

@@ -19,6 +19,10 @@
 #include "ui/Twips.h"
 #include "ui/frmAbout.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 std::string DecimalSeparator() {
@@ -136,7 +140,7 @@ void MainForm::BuildMenu() {
 
 void MainForm::Form_Load() {
     formLoaded_ = false;
-    if (const auto problem = Functions::LoadSettings(params_, *this, settingsPath_)) {
+    if (const auto problem = Pelindra::Settings::LoadSettings(params_, *this, settingsPath_)) {
         // Told once; what stands in the settings file's place is never replaced.
         settingsUsable_ = false;
         ShowError(*problem);
@@ -152,7 +156,7 @@ void MainForm::ShowPierSideFor(std::int16_t mountType) {
 
 void MainForm::ValidateAndUpdate() {
     // Any message has been shown; the handlers go on the same way whatever the outcome.
-    static_cast<void>(Functions::ValidateAndUpdate(params_, *this, *this, DecimalSeparator()));
+    static_cast<void>(Pelindra::Core::ValidateAndUpdate(params_, *this, *this, DecimalSeparator()));
 }
 
 bool MainForm::StoreBox(QLineEdit* box, float& field) {
@@ -209,7 +213,7 @@ void MainForm::nmu_Setup_Click() {
 }
 
 void MainForm::Save_Click() {
-    Functions::SaveTrackFile(params_, *this, DecimalSeparator());
+    Pelindra::TrackFile::SaveTrackFile(params_, *this, DecimalSeparator());
 }
 
 void MainForm::nmu_Save_Click() {
@@ -237,7 +241,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 void MainForm::Form_Unload() {
     if (!settingsUsable_) return;
-    if (const auto error = Functions::SaveSettings(params_, *this, settingsPath_)) {
+    if (const auto error = Pelindra::Settings::SaveSettings(params_, *this, settingsPath_)) {
         ShowError(*error);
     }
 }

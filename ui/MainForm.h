@@ -9,22 +9,25 @@
 #include "settings/Settings.h"
 #include "trackfile/SaveCommand.h"
 
-class Dialogs;
 class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+class Dialogs;
 class SetupForm;
 
 // The start-up window: the three often-changed inputs, the pier side, the offsets, and
 // the commands. Its load step reads the settings file and its unload step writes it.
-class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
+class MainForm : public QMainWindow,
+                 public Pelindra::TrackFile::SaveCommandUi,
+                 public Pelindra::Settings::SettingsView {
     Q_OBJECT
 
   public:
-    MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPath);
+    MainForm(Pelindra::Core::TrackParams& params, Dialogs& dialogs, std::string settingsPath);
     ~MainForm() override;
 
     void Form_Load();
@@ -34,7 +37,7 @@ class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
     // Validate and, when the record is usable, recompute and show the offsets.
     void ValidateAndUpdate();
 
-    // Messages, OffsetDisplay, SaveCommandUi
+    // Pelindra::Core::Messages, Pelindra::Core::OffsetDisplay, Pelindra::TrackFile::SaveCommandUi
     void ShowError(const std::string& text) override;
     void SetDeltaXCaption(const std::string& caption) override;
     void SetDeltaYCaption(const std::string& caption) override;
@@ -43,7 +46,7 @@ class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
     std::string TimeIntervalText() override;
     bool AllEntriesStored() override;
 
-    // SettingsView
+    // Pelindra::Settings::SettingsView
     void SetMotionText(const std::string& text) override;
     void SetPAText(const std::string& text) override;
     void SetTimeIntervalText(const std::string& text) override;
@@ -76,7 +79,7 @@ class MainForm : public QMainWindow, public SaveCommandUi, public SettingsView {
     void Form_Unload();
     QWidget* MessageParent();
 
-    TrackParams& params_;
+    Pelindra::Core::TrackParams& params_;
     Dialogs& dialogs_;
     std::string settingsPath_;
     bool formLoaded_ = false;

@@ -7,6 +7,9 @@
 #include "core/Messages.h"
 #include "trackfile/SaveCommand.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+
 namespace {
 
 QString Text(std::string_view text) {

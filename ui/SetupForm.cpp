@@ -16,6 +16,10 @@
 #include "ui/ReversalCheckBox.h"
 #include "ui/Twips.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 QString Text(const std::string& text) {
@@ -139,9 +143,9 @@ void SetupForm::Apply_Click() {
 
     // Everything stays stored even when validation fails; the dialog then stays open.
     if (!mainForm_) {
-        if (Functions::ValidateParams(params_, *this) == ParamsCheck::Unusable) return;
-    } else if (Functions::ValidateAndUpdate(params_, *mainForm_, *this,
-                                            QLocale().decimalPoint().toStdString()) !=
+        if (Pelindra::Core::ValidateParams(params_, *this) == ParamsCheck::Unusable) return;
+    } else if (Pelindra::Core::ValidateAndUpdate(params_, *mainForm_, *this,
+                                                 QLocale().decimalPoint().toStdString()) !=
                UpdateResult::Shown) {
         return;
     }

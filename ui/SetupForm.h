@@ -6,23 +6,24 @@
 #include "core/Messages.h"
 #include "core/TrackParams.h"
 
-class Dialogs;
-class MainForm;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+class Dialogs;
+class MainForm;
 class ReversalCheckBox;
 class TwipsScale;
 
 // The modeless dialog for the rarely changed values. It edits copies in its controls and
 // stores them only on Apply; Cancel or the close box discard them.
-class SetupForm : public QWidget, public Messages {
+class SetupForm : public QWidget, public Pelindra::Core::Messages {
     Q_OBJECT
 
   public:
-    SetupForm(TrackParams& params, MainForm* mainForm, Dialogs& dialogs);
+    SetupForm(Pelindra::Core::TrackParams& params, MainForm* mainForm, Dialogs& dialogs);
 
     void Form_Load();
     void ShowError(const std::string& text) override;
@@ -37,7 +38,7 @@ class SetupForm : public QWidget, public Messages {
     void Apply_Click();
     void Cancel_Click();
 
-    TrackParams& params_;
+    Pelindra::Core::TrackParams& params_;
     QPointer<MainForm> mainForm_;  // gone once the main window was closed by its close box
     Dialogs& dialogs_;
 

@@ -8,6 +8,10 @@
 #include "ui/MainForm.h"
 #include "ui/QtDialogs.h"
 
+using namespace Pelindra::Core;
+using namespace Pelindra::TrackFile;
+using namespace Pelindra::Settings;
+
 namespace {
 
 bool HasDisplay() {

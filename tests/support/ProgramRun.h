@@ -42,7 +42,7 @@ class ProgramRun {
 
     MainForm* form() const { return form_; }
 
-    TrackParams params;
+    Pelindra::Core::TrackParams params;
     RecordingDialogs dialogs;
 
   private:
