@@ -7,7 +7,6 @@
 #include "fuzz/FuzzInput.h"
 #include "settings/IniDocument.h"
 
-using namespace Pelindra::Core;
 using namespace Pelindra::Settings;
 
 namespace {
