@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The README's pelindra-track examples, run exactly as written after `make run` from a
+# fresh settings file, work and print what the README says they print; the man page that
+# the README points to renders without a warning.
+#
+# Usage: readme-examples.sh <source folder> <path to pelindra-track>
+set -u
+
+ROOT=$(realpath "${1:?usage: $0 <source folder> <pelindra-track>}")
+TOOL=$(realpath "${2:?usage: $0 <source folder> <pelindra-track>}")
+TMP=$(mktemp -d "${TMPDIR:-/tmp}/pelindra-readme.XXXXXX")
+trap 'rm -rf "$TMP"' EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# The examples name build/bin/pelindra-track, relative to the source folder.
+mkdir -p "$TMP/build/bin" "$TMP/config" "$TMP/home"
+ln -s "$TOOL" "$TMP/build/bin/pelindra-track"
+cd "$TMP" || fail "no temporary folder"
+export XDG_CONFIG_HOME="$TMP/config" HOME="$TMP/home" LC_ALL=C.UTF-8 LANG=C.UTF-8
+
+grep -E '^    build/bin/pelindra-track ' "$ROOT/README.md" | sed 's/^    //' >commands
+[ "$(wc -l <commands)" -ge 2 ] || fail "the README shows fewer than two pelindra-track examples"
+promised=$(grep -o 'offsets per interval, `[^`]*`' "$ROOT/README.md" | sed 's/.*`\(.*\)`/\1/')
+[ -n "$promised" ] || fail "the README does not say what --offsets prints"
+
+while read -r example; do
+    eval "$example" >out 2>err </dev/null || fail "\"$example\" failed: $(cat err)"
+    [ -s err ] && fail "\"$example\" complained: $(cat err)"
+    case $example in
+        *--offsets*) [ "$(cat out)" = "$promised" ] ||
+            fail "\"$example\" printed \"$(cat out)\", the README says \"$promised\"" ;;
+        *" -o "*) file=${example##* -o }
+            [ -s "$file" ] || fail "\"$example\" wrote no $file"
+            [ "$(grep -c $'\r$' "$file")" = 240 ] || fail "$file does not hold 240 lines" ;;
+    esac
+done <commands
+
+warnings=$(man --warnings -l "$ROOT/data/pelindra-track.1" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "man -l data/pelindra-track.1 warns: $warnings"
+echo "ok: $(wc -l <commands) README examples, man page"
