@@ -12,6 +12,7 @@
 #include "core/StoreNumber.h"
 #include "core/Utf8.h"
 #include "fuzz/FuzzInput.h"
+#include "fuzz/FuzzMount.h"
 #include "trackfile/SaveCommand.h"
 
 using namespace Pelindra::Core;
@@ -69,12 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < 5; ++i) {
         if (StoreNumber(texts[i], *fields[i], ui) != StoreResult::Stored) ui.allStored = false;
     }
-    params.MountType = static_cast<std::int16_t>(-(input.Byte() & 1));
-    params.EastWest = static_cast<std::int16_t>(-(input.Byte() & 1));
-    params.RaRevWest = input.Byte() % 3;
-    params.DecRevWest = input.Byte() % 3;
-    params.RARevEast = input.Byte() % 3;
-    params.DecRevEast = input.Byte() % 3;
+    TakeMount(input, params);
     params.Directory = input.Next();
     const std::uint8_t choices = input.Byte();
     const std::string_view separators[] = {".", ",", "\xD9\xAB"};  // U+066B, Arabic

@@ -7,6 +7,7 @@
 #include "core/StoreNumber.h"
 #include "core/Validation.h"
 #include "fuzz/FuzzInput.h"
+#include "fuzz/FuzzMount.h"
 #include "trackfile/SaveCommand.h"
 #include "trackfile/TrackWriter.h"
 
@@ -53,12 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (StoreNumber(ui.TimeIntervalText(), params.TimeInterval, ui) != StoreResult::Stored) {
         return 0;
     }
-    params.MountType = static_cast<std::int16_t>(-(input.Byte() & 1));
-    params.EastWest = static_cast<std::int16_t>(-(input.Byte() & 1));
-    params.RaRevWest = input.Byte() % 3;
-    params.DecRevWest = input.Byte() % 3;
-    params.RARevEast = input.Byte() % 3;
-    params.DecRevEast = input.Byte() % 3;
+    TakeMount(input, params);
     if (ValidateParams(params, ui) != ParamsCheck::Usable) return 0;
 
     const std::optional<std::string> text = ComposeTrackFile(params, ui, ".");
