@@ -12,7 +12,7 @@
 #include "core/Rounding.h"
 #include "settings/AsciiCase.h"
 #include "settings/IniDocument.h"
-#include "settings/RegularFile.h"
+#include "core/RegularFile.h"
 
 namespace Pelindra::Settings {
 
@@ -21,6 +21,8 @@ using namespace Core;
 namespace {
 
 constexpr const char* kFileName = "Pelindra.ini";
+// A settings file larger than this is not one: reading it would only cost memory.
+constexpr std::size_t kSettingsSizeLimit = 16 * 1024 * 1024;
 // Long enough for another copy to finish writing a settings file; its lock is taken over
 // at once should that copy have died holding it.
 constexpr int kLockWaitMs = 10000;

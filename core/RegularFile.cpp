@@ -1,4 +1,4 @@
-#include "settings/RegularFile.h"
+#include "core/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <optional>
 
-namespace Pelindra::Settings {
+namespace Pelindra::Core {
 
 namespace {
 
@@ -60,4 +60,4 @@ FileContent ReadRegularFile(const std::string& path, std::size_t limit) {
     return content;
 }
 
-}  // namespace Pelindra::Settings
+}  // namespace Pelindra::Core

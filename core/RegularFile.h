@@ -3,10 +3,8 @@
 #include <cstddef>
 #include <string>
 
-namespace Pelindra::Settings {
+namespace Pelindra::Core {
 
-// A settings file larger than this is not one: reading it would only cost memory.
-inline constexpr std::size_t kSettingsSizeLimit = 16 * 1024 * 1024;
 
 struct FileContent {
     enum class State { Read, Missing, Unusable };
@@ -20,4 +18,4 @@ struct FileContent {
 // Unusable and is never opened in a way that could hang.
 FileContent ReadRegularFile(const std::string& path, std::size_t limit);
 
-}  // namespace Pelindra::Settings
+}  // namespace Pelindra::Core

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Pelindra::Ephemeris {
+
+// A moment in UTC: milliseconds since 1970-01-01 00:00:00 UTC.
+using UtcMs = std::int64_t;
+
+// One usable row of an ephemeris: its time and the object's apparent motion on the sky.
+struct Row {
+    UtcMs time = 0;
+    double eastArcsecPerMinute = 0;   // along RA, already multiplied by cos(Dec)
+    double northArcsecPerMinute = 0;  // along Dec
+    std::optional<double> raDegrees;  // kept when the table gives them
+    std::optional<double> decDegrees;
+};
+
+enum class Format { HorizonsText, HorizonsCsv, HorizonsJson, MpcService };
+
+// What an ephemeris holds once read: the rows with a usable rate, in time order, and what
+// the table says about itself, for display.
+struct Table {
+    Format format = Format::HorizonsText;
+    std::string target;  // "Target body name", or the MPC's designation line
+    std::string site;    // "Center-site name", or the MPC's observatory
+    std::string step;    // as the table states it ("3 minutes"); empty when it does not
+    std::vector<Row> rows;
+};
+
+struct ReadError {
+    std::string message;
+    int line = 0;  // 1-based line of the text at fault; 0 when no one line is
+};
+
+}  // namespace Pelindra::Ephemeris
