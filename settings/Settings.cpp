@@ -9,10 +9,10 @@
 #include "core/IntervalRepair.h"
 #include "core/NumberReading.h"
 #include "core/NumberText.h"
+#include "core/RegularFile.h"
 #include "core/Rounding.h"
 #include "settings/AsciiCase.h"
 #include "settings/IniDocument.h"
-#include "core/RegularFile.h"
 
 namespace Pelindra::Settings {
 
@@ -120,6 +120,12 @@ std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
     params.RARevEast = entries.Whole("Mount", "RA Direction East", "0");
     params.DecRevEast = entries.Whole("Mount", "Dec Direction East", "0");
     params.Directory = entries.Text("Directory", "Current Directory", "");
+
+    const auto ephemerisFile = ini.Read("Ephemeris", "File");
+    const auto ephemerisTime = ini.Read("Ephemeris", "Time");
+    if (ephemerisFile || ephemerisTime) {
+        view.SetEphemerisMemory({ephemerisFile.value_or(""), ephemerisTime.value_or("")});
+    }
     return problem;
 }
 
@@ -153,6 +159,10 @@ std::optional<std::string> SaveSettings(const TrackParams& params, const Setting
     ini.Write("Mount", "Ra Direction East", NumberText(params.RARevEast));
     ini.Write("Mount", "Dec Direction East", NumberText(params.DecRevEast));
     ini.Write("Directory", "Current Directory", params.Directory);
+    if (const auto memory = view.EphemerisMemoryToSave()) {
+        ini.Write("Ephemeris", "File", memory->file);
+        ini.Write("Ephemeris", "Time", memory->time);
+    }
 
     if (const auto error = WriteFileAtomically(path, ini.Bytes())) return failure(*error);
     return std::nullopt;

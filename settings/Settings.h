@@ -7,6 +7,13 @@
 
 namespace Pelindra::Settings {
 
+// The ephemeris last used and the time chosen in it, kept in a section of their own
+// ("[Ephemeris]", entries "File" and "Time") that only a program using one ever writes.
+struct EphemerisMemory {
+    std::string file;  // empty when the table came from the clipboard or a drop of text
+    std::string time;  // UTC, as FormatUtcTime writes it; empty for "now"
+};
+
 // The main window's controls that loading and saving the settings touch.
 class SettingsView {
   public:
@@ -19,6 +26,11 @@ class SettingsView {
     virtual void SetEastValue(bool selected) = 0;
     virtual std::string MotionText() const = 0;
     virtual std::string PAText() const = 0;
+    // Called only when the file holds the section.
+    virtual void SetEphemerisMemory(const EphemerisMemory&) {}
+    // Written only when there is one, so a file of a user who never loads an ephemeris
+    // keeps its twelve entries alone.
+    virtual std::optional<EphemerisMemory> EphemerisMemoryToSave() const { return std::nullopt; }
 };
 
 // "Pelindra.ini" in the user's configuration folder for the application

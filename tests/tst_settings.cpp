@@ -52,6 +52,10 @@ class FakeView : public SettingsView {
     }
     std::string MotionText() const override { return motion; }
     std::string PAText() const override { return pa; }
+    void SetEphemerisMemory(const EphemerisMemory& memory) override { loaded = memory; }
+    std::optional<EphemerisMemory> EphemerisMemoryToSave() const override { return toSave; }
+
+    std::optional<EphemerisMemory> loaded, toSave;
 
   private:
     void Log(const char* control, const std::string& value, double field) {
@@ -200,6 +204,7 @@ class TestSettings : public QObject {
     void unusableFile_data();
     void unusableFile();
     void saveWaitsForAnotherCopy();
+    void ephemerisMemory();
     void filePath();
 };
 
@@ -588,6 +593,24 @@ void TestSettings::saveWaitsForAnotherCopy() {
     QVERIFY(waited);
     QVERIFY2(!error, error ? error->c_str() : "");
     QCOMPARE(ReadAll(Path()), kSample);
+}
+
+// The ephemeris section is read back as written and appears only once one was used.
+void TestSettings::ephemerisMemory() {
+    TrackParams p = Load(kHandKept);
+    QVERIFY(!view_->loaded);
+    SAVE_OK(p, *view_, Path().toStdString());
+    QCOMPARE(ReadAll(Path()), kHandKept);
+
+    view_->toSave = EphemerisMemory{"/home/obs/2P.txt", "2026-12-07T21:30:00Z"};
+    SAVE_OK(p, *view_, Path().toStdString());
+    QCOMPARE(ReadAll(Path()), kHandKept +
+                                  "[Ephemeris]\r\nFile=/home/obs/2P.txt\r\n"
+                                  "Time=2026-12-07T21:30:00Z\r\n");
+    p = Load(QByteArray());
+    QVERIFY(view_->loaded);
+    QCOMPARE(QString::fromStdString(view_->loaded->file), "/home/obs/2P.txt");
+    QCOMPARE(QString::fromStdString(view_->loaded->time), "2026-12-07T21:30:00Z");
 }
 
 void TestSettings::filePath() {
