@@ -16,4 +16,11 @@ class Dialogs {
     // Save-file chooser for track files in `folder`, proposing "Track" with the default
     // extension "trk"; nullopt when cancelled.
     virtual std::optional<QString> ChooseTrackFile(QWidget* parent, const QString& folder) = 0;
+    // Open-file chooser for an ephemeris (any file: the reader knows the formats by their
+    // content) in `folder`; nullopt when cancelled.
+    virtual std::optional<QString> ChooseEphemerisFile(QWidget* parent, const QString& folder) = 0;
+    // Asks for a JPL Horizons query, fetches it, saves the reply as a file in `folder` (or
+    // where the user picks) and returns that file; nullopt when cancelled or failed, after
+    // the dialog has said why.
+    virtual std::optional<QString> FetchFromHorizons(QWidget* parent, const QString& folder) = 0;
 };

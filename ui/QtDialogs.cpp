@@ -6,6 +6,7 @@
 
 #include "core/Messages.h"
 #include "trackfile/SaveCommand.h"
+#include "ui/HorizonsFetchDialog.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
@@ -43,4 +44,20 @@ std::optional<QString> QtDialogs::ChooseTrackFile(QWidget* parent, const QString
         return std::nullopt;
     }
     return dialog.selectedFiles().first();
+}
+
+std::optional<QString> QtDialogs::ChooseEphemerisFile(QWidget* parent, const QString& folder) {
+    const QString start = !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
+    QFileDialog dialog(parent, "Open Ephemeris", start,
+                       "Ephemerides (*.txt *.csv *.json *.html *.htm);;All files (*)");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QString> QtDialogs::FetchFromHorizons(QWidget* parent, const QString& folder) {
+    return HorizonsFetchDialog::Run(parent, folder);
 }

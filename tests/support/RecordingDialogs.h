@@ -25,6 +25,15 @@ class RecordingDialogs : public Dialogs {
         return chosen;
     }
 
+    std::optional<QString> ChooseEphemerisFile(QWidget*, const QString& folder) override {
+        ephemerisChooserFolders << folder;
+        return ephemerisChosen;
+    }
+    std::optional<QString> FetchFromHorizons(QWidget*, const QString& folder) override {
+        fetchFolders << folder;
+        return fetched;
+    }
+
     QStringList errors;
     QList<QWidget*> errorParents;
     QList<bool> setupOpenAtError;  // tells whether the dialog went before the main window
@@ -32,4 +41,8 @@ class RecordingDialogs : public Dialogs {
     int questions = 0;
     QStringList chooserFolders;
     std::optional<QString> chosen;  // nullopt: the chooser is cancelled
+    QStringList ephemerisChooserFolders;
+    std::optional<QString> ephemerisChosen;  // nullopt: that chooser is cancelled
+    QStringList fetchFolders;
+    std::optional<QString> fetched;  // the file a Horizons query saved; nullopt: none
 };
