@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/NumberText.h"
+#include "core/Rounding.h"
 #include "ephemeris/UtcTime.h"
 
 namespace Pelindra::Ephemeris {
@@ -18,6 +20,16 @@ double Rate::PositionAngleDegrees() const {
     // atan2 gives (-180, 180]; -0 and tiny negatives must not come out as 360.
     const double wrapped = degrees < 0 ? degrees + 360 : degrees;
     return wrapped >= 360 ? 0 : wrapped + 0.0;
+}
+
+std::optional<std::string> Rate::MotionText() const {
+    const std::optional<float> motion = Core::ToSingle(MotionArcsecPerMinute());
+    if (!motion) return std::nullopt;
+    return Core::NumberText(*motion);
+}
+
+std::string Rate::PositionAngleText() const {
+    return Core::NumberText(static_cast<float>(PositionAngleDegrees()));
 }
 
 std::variant<Rate, std::string> RateAt(const Table& table, UtcMs time) {

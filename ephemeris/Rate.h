@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -16,6 +17,11 @@ struct Rate {
     double MotionArcsecPerMinute() const;
     // atan2(east, north) in degrees, from north through east, in [0, 360): Sky_mot_PA.
     double PositionAngleDegrees() const;
+
+    // What the Motion and PA boxes receive, as if typed: the program's number text of the
+    // value rounded to single precision. nullopt when the motion does not fit a float.
+    std::optional<std::string> MotionText() const;
+    std::string PositionAngleText() const;
 };
 
 // The rate at `time`: at a row's time that row's own, between two rows the eastward and

@@ -14,13 +14,17 @@
 #include "core/NumberText.h"
 #include "core/Offsets.h"
 #include "core/Rounding.h"
+#include "core/StoreNumber.h"
 #include "core/Validation.h"
+#include "ephemeris/UtcTime.h"
 #include "settings/Settings.h"
+#include "tools/EphemerisRate.h"
 #include "trackfile/SaveCommand.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
 using namespace Pelindra::Settings;
+using namespace Pelindra::Ephemeris;
 
 namespace {
 
@@ -102,6 +106,12 @@ const QList<QCommandLineOption>& Options() {
         {{"o", "output"}, "Write the track file to FILE (- for standard output).", "FILE"},
         {"force", "Replace FILE if it exists."},
         {"offsets", "Print the X and Y offsets per interval instead of a track file."},
+        {"ephemeris",
+         "Take the motion and PA from this JPL Horizons or MPC ephemeris (- for standard "
+         "input) instead of --motion and --pa.",
+         "FILE"},
+        {"at", "UTC time for the ephemeris, e.g. 2026-12-07T21:30 (default: now).", "TIME"},
+        {"rate", "Print the motion (arcsec/minute) and PA (degrees) that would be used."},
         {{"h", "help"}, "Show this help."},
         {"version", "Show the version."},
     };
@@ -186,6 +196,26 @@ std::string NothingToWrite(const TrackParams& params) {
            " minutes gives no line at intervals of " + Shown(params.TimeInterval) + " seconds";
 }
 
+// Combinations that cannot mean anything, refused before anything is read.
+void CheckEphemerisOptions(const QCommandLineParser& parser) {
+    if (parser.isSet("ephemeris") && (parser.isSet("motion") || parser.isSet("pa"))) {
+        throw UsageError{"--ephemeris takes the place of --motion and --pa; give one or the other"};
+    }
+    if (parser.isSet("at") && !parser.isSet("ephemeris")) {
+        throw UsageError{"--at names a time in the ephemeris: give --ephemeris too"};
+    }
+}
+
+std::optional<UtcMs> AtTime(const QCommandLineParser& parser) {
+    if (!parser.isSet("at")) return std::nullopt;
+    const std::string text = parser.value("at").toStdString();
+    const std::optional<UtcMs> time = ParseUtcTime(text);
+    if (!time) {
+        throw UsageError{"--at: \"" + text + "\" is not a UTC time such as 2026-12-07T21:30"};
+    }
+    return time;
+}
+
 int Run(const QCommandLineParser& parser) {
     TrackParams params;
     LoadedBoxes boxes(params);
@@ -198,7 +228,33 @@ int Run(const QCommandLineParser& parser) {
     const std::string output = parser.value("output").toStdString();
     const bool toStandardOutput = !parser.isSet("output") || output == "-";
     ConsoleUi ui(output, parser.isSet("force"), intervalText);
+    const std::optional<UtcMs> at = AtTime(parser);
     if (!ApplyOptions(parser, params, ui)) return kFailure;
+
+    std::optional<Rate> ephemerisRate;
+    if (parser.isSet("ephemeris")) {
+        auto rate = EphemerisRate(parser.value("ephemeris").toStdString(), at);
+        if (const auto* error = std::get_if<std::string>(&rate)) {
+            PrintError(*error);
+            return kFailure;
+        }
+        ephemerisRate = std::get<Rate>(rate);
+        // As the window's Use: the boxes receive the number texts, as if typed.
+        const std::optional<std::string> motion = ephemerisRate->MotionText();
+        if (!motion || StoreNumber(*motion, params.Motion, ui) == StoreResult::Overflow ||
+            StoreNumber(ephemerisRate->PositionAngleText(), params.PA, ui) ==
+                StoreResult::Overflow) {
+            if (!motion) PrintError(std::string(kOverflowMessage));
+            return kFailure;
+        }
+    }
+    if (parser.isSet("rate")) {
+        return WriteToStandardOutput((ephemerisRate
+                                          ? RateLine(ephemerisRate->MotionArcsecPerMinute(),
+                                                     ephemerisRate->PositionAngleDegrees())
+                                          : RateLine(params.Motion, params.PA)) +
+                                     '\n');
+    }
 
     if (parser.isSet("offsets")) {
         // For scripts: the full stop whatever the locale.
@@ -251,6 +307,7 @@ int RunTrackCommandLine(const QStringList& arguments) {
         return kUsage;
     }
     try {
+        CheckEphemerisOptions(parser);
         return Run(parser);
     } catch (const UsageError& error) {
         PrintError(error.text);
