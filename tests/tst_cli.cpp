@@ -372,6 +372,13 @@ void TestCli::errors_data() {
     row("hexadecimal", {"--total-time", "&H10"}, 2, "is not a number");
     row("reversal flag word", {"--ra-rev-west", "yes"}, 2, "--ra-rev-west: \"yes\"");
     row("total time 0", {"--total-time", "0"}, 1, "nothing to write: ");
+    row("ephemeris and motion", {"--ephemeris", "e.txt", "--motion", "3"}, 2,
+        "--ephemeris takes the place of --motion and --pa");
+    row("time without ephemeris", {"--at", "2026-12-07T21:30"}, 2, "--at names a time");
+    row("time not a time", {"--ephemeris", "e.txt", "--at", "tonight"}, 2,
+        "--at: \"tonight\" is not a UTC time");
+    row("no such ephemeris", {"--ephemeris", "none.txt", "--at", "2026-12-07T21:30"}, 1,
+        "cannot read \"none.txt\": No such file or directory");
     row("total time negative", {"--total-time", "-5"}, 1, "nothing to write: ");
     row("pixel size 0", {"--pixel-size", "0"}, 1, "Pixel Size Must Be >0");
     row("pixel size negative", {"--pixel-size", "-1.5"}, 1, "Pixel Size Must Be >0");
