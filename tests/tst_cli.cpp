@@ -21,6 +21,54 @@ const QByteArray kSecondExample =
     "08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n"
     "08 +1.5 +0.5\r\n08 +1.4 +0.6\r\n08 +1.4 +0.5\r\n08 +1.4 +0.5\r\n";
 
+// One comet, 2P/Encke on a night of 2026, in each kind of ephemeris: at 21:00 UT it moves
+// 45 "/hr east and 60 "/hr south, at 22:00 90 "/hr east and 30 "/hr north.
+const QByteArray kHorizonsText =
+    "*******************************************************************************\n"
+    "Target body name: 2P/Encke                        {source: JPL#K232/1}\n"
+    "Center body name: Earth (399)                     {source: DE441}\n"
+    "Center-site name: GEOCENTRIC\n"
+    "*******************************************************************************\n"
+    "Start time      : A.D. 2026-Dec-07 21:00:00.0000 UT\n"
+    "Stop  time      : A.D. 2026-Dec-07 22:00:00.0000 UT\n"
+    "Step-size       : 60 minutes\n"
+    "*******************************************************************************\n"
+    " Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  dRA*cosD d(DEC)/dt\n"
+    "******************************************************************\n"
+    "$$SOE\n"
+    " 2026-Dec-07 21:00     08 21 31.08 +02 30 58.7  45.00000 -60.00000\n"
+    " 2026-Dec-07 22:00 *m  08 21 34.08 +02 29 58.7  90.00000  30.00000\n"
+    "$$EOE\n"
+    "******************************************************************\n"
+    "Column meaning:\n";
+const QByteArray kHorizonsCsv =
+    "Target body name: 2P/Encke                        {source: JPL#K232/1}\r\n"
+    "Center-site name: GEOCENTRIC\r\n"
+    "*******************************************************************************\r\n"
+    " Date__(UT)__HR:MN, Date_________JDUT, , , R.A._(ICRF), DEC_(ICRF),  dRA*cosD, "
+    "d(DEC)/dt,\r\n"
+    "**************************************************************************\r\n"
+    "$$SOE\r\n"
+    " 2026-Dec-07 21:00, 2461382.375000000, , ,   125.37950,   2.51631,  45.00000, -60.00000,\r\n"
+    " 2026-Dec-07 22:00, 2461382.416666667, *, m,   125.39200,   2.49964,  90.00000,  "
+    "30.00000,\r\n"
+    "$$EOE\r\n";
+// The MPC gives the total motion and its P.A. to fewer digits.
+const QByteArray kMpcTable =
+    "2P/Encke\n"
+    "Date       UT      R.A. (J2000) Decl.    Delta     r     El.    Ph.   m1     Sky Motion\n"
+    "            h m s                                                            \"/min    "
+    "P.A.\n"
+    "2026 12 07 210000 08 21 31.1 +02 30 59   3.181   4.026  141.6   9.0  22.6    1.25    143.1\n"
+    "2026 12 07 220000 08 21 34.1 +02 29 59   3.181   4.026  141.6   9.0  22.6    1.58     71.6\n";
+
+QByteArray AsHorizonsJson(QByteArray text) {
+    text.replace("\\", "\\\\").replace("\"", "\\\"").replace("\n", "\\n");
+    return "{\"signature\":{\"source\":\"NASA/JPL Horizons API\",\"version\":\"1.2\"},"
+           "\"result\":\"" +
+           text + "\"}\n";
+}
+
 QStringList FirstExample(const QStringList& extra = {}) {
     return QStringList{"--motion", "12",           "--pa",   "35",           "--interval",
                        "15",       "--pixel-size", "1.8",    "--total-time", "1.5",
@@ -79,7 +127,7 @@ class TestCli : public QObject {
     // what QProcess cannot do (a closed standard output, bytes that are not UTF-8).
     Result RunInShell(const QString& script, const QStringList& args) const;
     Result Start(const QString& program, const QStringList& args, const QByteArray& locale,
-                 const QString& stdoutFile) const;
+                 const QString& stdoutFile, const QByteArray& input = {}) const;
 
   private slots:
     void init();
@@ -100,6 +148,9 @@ class TestCli : public QObject {
     void fullDisk();
     void offsetsWriteNoFile();
     void versionAndHelp();
+    void ephemerisRate_data();
+    void ephemerisRate();
+    void ephemerisTrackAsTyped();
 };
 
 Result TestCli::Run(const QStringList& args, const QByteArray& locale,
@@ -112,7 +163,7 @@ Result TestCli::RunInShell(const QString& script, const QStringList& args) const
 }
 
 Result TestCli::Start(const QString& program, const QStringList& args, const QByteArray& locale,
-                      const QString& stdoutFile) const {
+                      const QString& stdoutFile, const QByteArray& input) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", locale);
     env.insert("LANG", locale);
@@ -125,6 +176,8 @@ Result TestCli::Start(const QString& program, const QStringList& args, const QBy
     process.setWorkingDirectory(dir_->path());
     if (!stdoutFile.isEmpty()) process.setStandardOutputFile(stdoutFile);
     process.start(program, args);
+    process.write(input);
+    process.closeWriteChannel();
     Result result;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
         result.err = "did not run to its end: " + process.errorString().toUtf8();
@@ -513,6 +566,75 @@ void TestCli::versionAndHelp() {
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.code, 0);
     QVERIFY2(result.out.contains("--offsets"), result.out.constData());
+}
+
+void TestCli::ephemerisRate_data() {
+    QTest::addColumn<QByteArray>("ephemeris");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<bool>("fromStandardInput");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("output");  // standard output, or a part of standard error
+
+    // Between the rows the eastward and northward rates are interpolated, never the angle.
+    QTest::newRow("Horizons text, half way")
+        << kHorizonsText << "2026-12-07T21:30" << false << 0 << QByteArray("1.152443 102.5288\n");
+    QTest::newRow("Horizons text, at a row") << kHorizonsText << "2026-12-07 21:00:00" << false << 0
+                                             << QByteArray("1.250000 143.1301\n");
+    QTest::newRow("Horizons CSV, a quarter") << kHorizonsCsv << "2026-12-07T21:15:00.000Z" << false
+                                             << 0 << QByteArray("1.126735 123.6901\n");
+    QTest::newRow("Horizons JSON") << AsHorizonsJson(kHorizonsText) << "2026-12-07T21:30" << false
+                                   << 0 << QByteArray("1.152443 102.5288\n");
+    QTest::newRow("MPC table") << kMpcTable << "2026-12-07T21:30" << false << 0
+                               << QByteArray("1.152416 102.5515\n");
+    QTest::newRow("standard input")
+        << kHorizonsText << "2026-12-07T21:30" << true << 0 << QByteArray("1.152443 102.5288\n");
+    QTest::newRow("before the table")
+        << kHorizonsText << "2026-12-07T20:59" << false << 1
+        << QByteArray(
+               "no rate for 2026-12-07T20:59:00Z: the ephemeris covers "
+               "2026-12-07T21:00:00Z to 2026-12-07T22:00:00Z");
+    QTest::newRow("no table") << QByteArray("Dear observer,\nno table today.\n")
+                              << "2026-12-07T21:30" << false << 1
+                              << QByteArray("no ephemeris table found");
+}
+
+void TestCli::ephemerisRate() {
+    QFETCH(QByteArray, ephemeris);
+    QFETCH(QString, at);
+    QFETCH(bool, fromStandardInput);
+    QFETCH(int, code);
+    QFETCH(QByteArray, output);
+
+    QVERIFY(WriteAll(Path("2P.txt"), ephemeris));
+    const QStringList args =
+        Fresh() +
+        QStringList{"--ephemeris", fromStandardInput ? "-" : "2P.txt", "--at", at, "--rate"};
+    const Result result = Start(PELINDRA_TRACK, args, "de_DE.UTF-8", {},
+                                fromStandardInput ? ephemeris : QByteArray());
+    QCOMPARE(result.code, code);
+    if (code == 0) {
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(result.out, output);
+    } else {
+        QCOMPARE(result.out, QByteArray());
+        QVERIFY2(result.err.contains(output), result.err.constData());
+        QVERIFY2(result.err.contains("2P.txt"), result.err.constData());
+    }
+}
+
+// The ephemeris fills Motion and PA as if their number texts had been typed.
+void TestCli::ephemerisTrackAsTyped() {
+    QVERIFY(WriteAll(Path("2P.txt"), kHorizonsText));
+    const QStringList rest = {"--interval", "15", "--pixel-size", "1.8", "--total-time", "1.5"};
+    const Result fromEphemeris =
+        Run(Fresh() + QStringList{"--ephemeris", "2P.txt", "--at", "2026-12-07T21:30"} + rest);
+    QCOMPARE(fromEphemeris.code, 0);
+    // The number texts of the single-precision values: 1.152443 and 102.5288.
+    const Result typed =
+        Run(Fresh() + QStringList{"--motion", " 1.152443", "--pa", " 102.5288"} + rest);
+    QCOMPARE(typed.code, 0);
+    QCOMPARE(fromEphemeris.out, typed.out);
+    QCOMPARE(fromEphemeris.out.count("\r\n"), 6);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
