@@ -2,6 +2,7 @@
 
 #include <locale.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -57,7 +58,33 @@ NumberScan ScanRadix(Cursor& cursor, int radix) {
 }
 
 // strtod in the "C" locale, so the full stop is the decimal point whatever the user's locale.
+// Most texts have at most 15 digits and no exponent: an exact whole number over an exact
+// power of ten, whose one division rounds as strtod does, in a fraction of its time.
 double ParseDecimal(const std::string& digits) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::int64_t whole = 0;
+    int count = 0;
+    int decimals = -1;
+    bool exact = digits.size() <= 17;
+    for (std::size_t i = 0; exact && i < digits.size(); ++i) {
+        const char c = digits[i];
+        if (IsDigit(c)) {
+            whole = whole * 10 + (c - '0');
+            ++count;
+            decimals += decimals >= 0;
+        } else if (c == '.') {
+            decimals = 0;
+        } else {
+            exact = i == 0 && (c == '+' || c == '-');
+        }
+    }
+    if (exact && count <= 15) {
+        // Signed before dividing: under a directed rounding mode the sign decides the way.
+        const double signedWhole =
+            digits[0] == '-' ? -static_cast<double>(whole) : static_cast<double>(whole);
+        return signedWhole / kPowersOfTen[decimals < 0 ? 0 : decimals];
+    }
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return strtod_l(digits.c_str(), nullptr, cLocale);
 }

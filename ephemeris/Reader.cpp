@@ -14,9 +14,6 @@ namespace Pelindra::Ephemeris {
 
 namespace {
 
-constexpr std::string_view kNoTable =
-    "no ephemeris table found: expected $$SOE ... $$EOE or an MPC table";
-
 // Standard input may be a pipe of any length: read up to the limit, and say so past it.
 // Returns the reason when it cannot be read.
 std::optional<std::string> ReadStandardInput(std::string& bytes) {
@@ -36,7 +33,7 @@ std::optional<std::string> ReadStandardInput(std::string& bytes) {
 std::variant<Table, ReadError> ReadEphemeris(std::string_view text) {
     if (LooksLikeHorizons(text)) return ReadHorizons(text);
     if (LooksLikeMpc(text)) return ReadMpc(text);
-    return ReadError{std::string(kNoTable), 0};
+    return ReadError{std::string(kNoTableFound), 0};
 }
 
 std::variant<Table, ReadError> ReadEphemerisFile(const std::string& path) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Pelindra::Ephemeris {
@@ -35,5 +36,9 @@ struct ReadError {
     std::string message;
     int line = 0;  // 1-based line of the text at fault; 0 when no one line is
 };
+
+// What every reader says of a text that holds no table it knows.
+inline constexpr std::string_view kNoTableFound =
+    "no ephemeris table found: expected $$SOE ... $$EOE or an MPC table";
 
 }  // namespace Pelindra::Ephemeris

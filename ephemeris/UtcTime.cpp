@@ -156,12 +156,15 @@ std::string FormatUtcTime(UtcMs time) {
     char text[64];
     const int second = static_cast<int>(ms / 1000);
     const int millisecond = static_cast<int>(ms % 1000);
+    // Years before 1 (astronomical numbering) keep four digits after their sign.
+    const char* sign = year < 0 ? "-" : "";
+    const long long digits = year < 0 ? -static_cast<long long>(year) : year;
     if (millisecond != 0) {
-        std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%03dZ",
-                      static_cast<long long>(year), month, day, hour, minute, second, millisecond);
+        std::snprintf(text, sizeof text, "%s%04lld-%02d-%02dT%02d:%02d:%02d.%03dZ", sign, digits,
+                      month, day, hour, minute, second, millisecond);
     } else {
-        std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02dZ",
-                      static_cast<long long>(year), month, day, hour, minute, second);
+        std::snprintf(text, sizeof text, "%s%04lld-%02d-%02dT%02d:%02d:%02dZ", sign, digits, month,
+                      day, hour, minute, second);
     }
     return text;
 }

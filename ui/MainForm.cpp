@@ -1,17 +1,29 @@
 #include "ui/MainForm.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+#include <QUrl>
 
 #include "core/IntervalRepair.h"
+#include "core/NumberText.h"
 #include "core/Offsets.h"
+#include "core/Rounding.h"
 #include "core/StoreNumber.h"
+#include "ephemeris/Reader.h"
+#include "ephemeris/UtcTime.h"
 #include "ui/Dialogs.h"
 #include "ui/OptionButtons.h"
 #include "ui/Placement.h"
@@ -22,6 +34,7 @@
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
 using namespace Pelindra::Settings;
+using namespace Pelindra::Ephemeris;
 
 namespace {
 
@@ -44,10 +57,21 @@ QLabel* PlaceOffsetLabel(QWidget* parent, const char* name, QRect geometry) {
     return label;
 }
 
+// A dropped file, when the drop holds one on this machine.
+std::optional<QString> DroppedFile(const QMimeData* data) {
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) return url.toLocalFile();
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPath)
-    : params_(params), dialogs_(dialogs), settingsPath_(std::move(settingsPath)) {
+MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPath, UtcClock clock)
+    : params_(params),
+      dialogs_(dialogs),
+      settingsPath_(std::move(settingsPath)),
+      clock_(std::move(clock)) {
     setObjectName("MainForm");
     setWindowTitle(" Pelindra");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -55,6 +79,7 @@ MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPa
     BuildControls();
     BuildMenu();
     setFixedSize(sizeHint());
+    setAcceptDrops(true);  // an ephemeris file or table dropped anywhere but in a text box
 }
 
 MainForm::~MainForm() = default;
@@ -105,6 +130,9 @@ void MainForm::BuildControls() {
     connect(Motion, &QLineEdit::textChanged, this, &MainForm::Motion_Change);
     connect(PA, &QLineEdit::textChanged, this, &MainForm::PA_Change);
     connect(TimeInterval, &QLineEdit::textChanged, this, &MainForm::TimeInterval_Change);
+    // Only the user's own typing: Use writes the boxes through setText.
+    connect(Motion, &QLineEdit::textEdited, this, [this] { ShowEphemerisSource({}); });
+    connect(PA, &QLineEdit::textEdited, this, [this] { ShowEphemerisSource({}); });
     OnSelected(West, this, [this] { West_Click(); });
     OnSelected(East, this, [this] { East_Click(); });
     connect(Setup, &QPushButton::clicked, this, &MainForm::Setup_Click);
@@ -132,10 +160,25 @@ void MainForm::BuildMenu() {
     mnu_Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     mnu_Exit->setShortcutContext(Qt::ApplicationShortcut);
 
+    // Added after the menus as drawn, which keep their entries and order.
+    mnu_File->addSeparator();
+    QAction* mnu_OpenEphemeris = mnu_File->addAction("Open &Ephemeris...");
+    mnu_OpenEphemeris->setObjectName("mnu_OpenEphemeris");
+    mnu_OpenEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* mnu_FetchHorizons = mnu_File->addAction("Fetch from JPL &Horizons...");
+    mnu_FetchHorizons->setObjectName("mnu_FetchHorizons");
+    // A text box takes Ctrl+V for itself, so this pastes only when the focus is elsewhere.
+    QAction* mnu_PasteEphemeris = mnu_File->addAction("&Paste Ephemeris");
+    mnu_PasteEphemeris->setObjectName("mnu_PasteEphemeris");
+    mnu_PasteEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+
     connect(nmu_Save, &QAction::triggered, this, &MainForm::nmu_Save_Click);
     connect(mnu_Exit, &QAction::triggered, this, &MainForm::mnu_Exit_Click);
     connect(nmu_Setup, &QAction::triggered, this, &MainForm::nmu_Setup_Click);
     connect(mnu_About, &QAction::triggered, this, &MainForm::mnu_About_Click);
+    connect(mnu_OpenEphemeris, &QAction::triggered, this, &MainForm::mnu_OpenEphemeris_Click);
+    connect(mnu_FetchHorizons, &QAction::triggered, this, &MainForm::mnu_FetchHorizons_Click);
+    connect(mnu_PasteEphemeris, &QAction::triggered, this, &MainForm::mnu_PasteEphemeris_Click);
 }
 
 void MainForm::Form_Load() {
@@ -223,6 +266,7 @@ void MainForm::nmu_Save_Click() {
 void MainForm::Quit_Click() {
     // The setup dialog goes first, discarding what was not applied; the main window last.
     if (setup_) setup_->close();
+    if (ephemeris_) ephemeris_->close();
     close();
 }
 
@@ -236,7 +280,152 @@ void MainForm::mnu_About_Click() {
 
 void MainForm::closeEvent(QCloseEvent* event) {
     Form_Unload();
+    if (ephemeris_) ephemeris_->close();
     event->accept();
+}
+
+// ---- ephemeris
+
+std::optional<EphemerisMemory> MainForm::LastEphemeris() const {
+    return ephemerisMemory_ ? ephemerisMemory_ : rememberedEphemeris_;
+}
+
+void MainForm::mnu_OpenEphemeris_Click() {
+    // Where the last ephemeris was, else where the track files go.
+    QString folder = QString::fromStdString(params_.Directory);
+    if (const auto last = LastEphemeris(); last && !last->file.empty()) {
+        const QString lastFolder = QFileInfo(QString::fromStdString(last->file)).absolutePath();
+        if (QDir(lastFolder).exists()) folder = lastFolder;
+    }
+    if (const auto file = dialogs_.ChooseEphemerisFile(this, folder)) LoadEphemerisFile(*file);
+}
+
+void MainForm::mnu_FetchHorizons_Click() {
+    const auto file = dialogs_.FetchFromHorizons(this, QString::fromStdString(params_.Directory));
+    if (file) LoadEphemerisFile(*file);
+}
+
+void MainForm::mnu_PasteEphemeris_Click() {
+    LoadEphemerisText(QGuiApplication::clipboard()->text(), "pasted text");
+}
+
+void MainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppedFile(event->mimeData()) || event->mimeData()->hasText()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainForm::dropEvent(QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (const auto file = DroppedFile(data)) {
+        event->acceptProposedAction();
+        LoadEphemerisFile(*file);
+    } else if (data->hasText()) {
+        event->acceptProposedAction();
+        LoadEphemerisText(data->text(), "dropped text");
+    }
+}
+
+void MainForm::LoadEphemerisFile(const QString& path) {
+    const std::string file = path.toStdString();
+    auto result = ReadEphemerisFile(file);
+    if (auto* error = std::get_if<ReadError>(&result)) {
+        ShowError(error->message);
+        return;
+    }
+    ShowEphemeris(std::get<Table>(std::move(result)), QFileInfo(path).fileName(), file);
+}
+
+void MainForm::LoadEphemerisText(const QString& text, const QString& origin) {
+    const QByteArray bytes = text.toUtf8();
+    const std::string name = origin.toStdString();
+    if (static_cast<std::size_t>(bytes.size()) > kEphemerisSizeLimit) {
+        ShowError("cannot read the " + name + ": it is larger than " +
+                  std::to_string(kEphemerisSizeLimit / (1024 * 1024)) + " MiB");
+        return;
+    }
+    auto result = ReadEphemeris(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (auto* error = std::get_if<ReadError>(&result)) {
+        std::string where = "the " + name;
+        if (error->line > 0) where += ", line " + std::to_string(error->line);
+        ShowError(where + ": " + error->message);
+        return;
+    }
+    ShowEphemeris(std::get<Table>(std::move(result)), origin, {});
+}
+
+void MainForm::ShowEphemeris(Table table, const QString& origin, const std::string& file) {
+    // The same file again starts at the time chosen for it last; anything else at now.
+    std::optional<UtcMs> time;
+    if (const auto last = LastEphemeris(); last && !file.empty() && last->file == file) {
+        time = ParseUtcTime(last->time);
+    }
+    if (!ephemeris_) {
+        ephemeris_ = new EphemerisForm(clock_, this);
+        connect(ephemeris_, &EphemerisForm::timeChosen, this, &MainForm::EphemerisTimeChosen);
+        connect(ephemeris_, &EphemerisForm::rateUsed, this, &MainForm::UseEphemerisRate);
+    }
+    ephemeris_->showTable(std::move(table), origin, time);
+    ephemerisMemory_ = EphemerisMemory{file, time ? FormatUtcTime(*time) : std::string()};
+    ephemeris_->show();
+    ephemeris_->raise();
+    ephemeris_->activateWindow();
+}
+
+void MainForm::EphemerisTimeChosen() {
+    if (!ephemeris_ || !ephemerisMemory_) return;
+    const auto time = ephemeris_->chosenTime();
+    ephemerisMemory_->time = time ? FormatUtcTime(*time) : std::string();
+}
+
+void MainForm::UseEphemerisRate(const Rate& rate, const QString& source) {
+    const auto motion = ToSingle(rate.MotionArcsecPerMinute());
+    const auto pa = ToSingle(rate.PositionAngleDegrees());
+    if (!motion || !pa) {
+        ShowError(std::string(kOverflowMessage));
+        return;
+    }
+    // As if typed: each write runs the box's own change handling.
+    SetMotionText(NumberText(*motion));
+    SetPAText(NumberText(*pa));
+    ShowEphemerisSource(source);
+}
+
+void MainForm::ShowEphemerisSource(const QString& text) {
+    if (!ephemerisSource_) {
+        if (text.isEmpty()) return;
+        ephemerisSource_ = new QLabel;
+        ephemerisSource_->setObjectName("EphemerisSource");
+        ephemerisSource_->setWordWrap(true);
+        statusBar()->setSizeGripEnabled(false);
+        statusBar()->addWidget(ephemerisSource_, 1);
+    }
+    if (ephemerisSource_->text() == text) return;
+    ephemerisSource_->setText(text);
+    statusBar()->setVisible(!text.isEmpty());
+    // The line wraps within the window's width, between the edges of the labels and boxes
+    // above it; the window grows only in height.
+    const TwipsScale twips(this);
+    const int margin = twips(120);
+    ephemerisSource_->setContentsMargins(margin, 0, margin, margin / 2);
+    ephemerisSource_->setFixedWidth(centralWidget()->width());
+    ephemerisSource_->setFixedHeight(ephemerisSource_->heightForWidth(ephemerisSource_->width()));
+    layout()->activate();
+    setFixedSize(sizeHint());
+}
+
+void MainForm::SetEphemerisMemory(const EphemerisMemory& memory) {
+    rememberedEphemeris_ = memory;
+}
+
+std::optional<EphemerisMemory> MainForm::EphemerisMemoryToSave() const {
+    // A section read at start stays byte for byte as it is until something new is chosen.
+    if (!ephemerisMemory_) return std::nullopt;
+    if (rememberedEphemeris_ && rememberedEphemeris_->file == ephemerisMemory_->file &&
+        rememberedEphemeris_->time == ephemerisMemory_->time) {
+        return std::nullopt;
+    }
+    return ephemerisMemory_;
 }
 
 void MainForm::Form_Unload() {

@@ -8,6 +8,7 @@
 #include "core/TrackParams.h"
 #include "settings/Settings.h"
 #include "trackfile/SaveCommand.h"
+#include "ui/EphemerisForm.h"
 
 class QAction;
 class QGroupBox;
@@ -27,7 +28,8 @@ class MainForm : public QMainWindow,
     Q_OBJECT
 
   public:
-    MainForm(Pelindra::Core::TrackParams& params, Dialogs& dialogs, std::string settingsPath);
+    MainForm(Pelindra::Core::TrackParams& params, Dialogs& dialogs, std::string settingsPath,
+             UtcClock clock = SystemUtcNow);
     ~MainForm() override;
 
     void Form_Load();
@@ -54,10 +56,14 @@ class MainForm : public QMainWindow,
     void SetEastValue(bool selected) override;
     std::string MotionText() const override;
     std::string PAText() const override;
+    void SetEphemerisMemory(const Pelindra::Settings::EphemerisMemory& memory) override;
+    std::optional<Pelindra::Settings::EphemerisMemory> EphemerisMemoryToSave() const override;
 
   protected:
     bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildControls();
@@ -76,6 +82,20 @@ class MainForm : public QMainWindow,
     void nmu_Save_Click();
     void mnu_Exit_Click();
     void mnu_About_Click();
+    void mnu_OpenEphemeris_Click();
+    void mnu_FetchHorizons_Click();
+    void mnu_PasteEphemeris_Click();
+    void LoadEphemerisFile(const QString& path);
+    // Text pasted or dropped; `origin` names it in the window and in messages.
+    void LoadEphemerisText(const QString& text, const QString& origin);
+    void ShowEphemeris(Pelindra::Ephemeris::Table table, const QString& origin,
+                       const std::string& file);
+    void EphemerisTimeChosen();
+    void UseEphemerisRate(const Pelindra::Ephemeris::Rate& rate, const QString& source);
+    // Empty hides the line.
+    void ShowEphemerisSource(const QString& text);
+    // The ephemeris used last, in this run or an earlier one.
+    std::optional<Pelindra::Settings::EphemerisMemory> LastEphemeris() const;
     void Form_Unload();
     QWidget* MessageParent();
 
@@ -86,6 +106,11 @@ class MainForm : public QMainWindow,
     bool settingsUsable_ = true;            // false: the file in its place is left alone at closing
     QSet<const QLineEdit*> unstoredBoxes_;  // boxes showing a number the record lacks
     QPointer<SetupForm> setup_;
+    UtcClock clock_;
+    QPointer<EphemerisForm> ephemeris_;
+    std::optional<Pelindra::Settings::EphemerisMemory> rememberedEphemeris_;  // as read at start
+    std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;      // chosen in this run
+    QLabel* ephemerisSource_ = nullptr;  // made on the first Use
 
     QLabel* Label1;
     QLineEdit* Motion;

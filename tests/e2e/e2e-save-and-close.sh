@@ -3,7 +3,10 @@
 # input events: type motion, position angle and interval, save a track file through the
 # save chooser by typing its path, close with the "Close" button, then compare the track
 # file and the settings file byte for byte. A second start checks that the settings load
-# back and that File > Exit writes them too.
+# back and that File > Exit writes them too. A third opens a Horizons table through
+# File > Open Ephemeris... and the real chooser, types the time into the ephemeris window,
+# presses Use, saves a track and exits: the track and the settings file, with the
+# ephemeris remembered, are compared byte for byte.
 #
 # Usage: e2e-save-and-close.sh <path to pelindra>
 set -u
@@ -143,5 +146,58 @@ file_menu x
 wait_for_exit "File > Exit"
 settings_text 7 35 15 "$TMP" >"$TMP/expected-2.ini"
 expect_file "settings file after Exit" "$TMP/expected-2.ini" "$INI"
+
+# Run 3: a Horizons table (quantity 3, "/hr): at 02:30, halfway, the rates are 43.2 east
+# and 86.4 north, 1.609969 "/min toward 26.56505 degrees; with 1.8"/px and 15 s that is
+# 0.1 px along X and 0.2 along Y per interval. Today lies after the table, so the window
+# starts at its last row (03:00) until the time is typed.
+EPHEMERIS="$TMP/ephemerides/pons-brooks.txt"
+STARS=$(printf '%*s' 79 '' | tr ' ' '*')
+mkdir -p "$TMP/ephemerides"
+printf '%s\n' "$STARS" "Ephemeris / API_USER Sun Mar 10 01:00:00 2024 Pasadena, USA      / Horizons" \
+    "$STARS" "Target body name: 12P/Pons-Brooks              {source: JPL#K241/2}" \
+    "Center body name: Earth (399)                     {source: DE441}" \
+    "Center-site name: Sierra Stars Observatory, Markleeville" "$STARS" \
+    "Start time      : A.D. 2024-Mar-10 02:00:00.0000 UT" \
+    "Stop  time      : A.D. 2024-Mar-10 03:00:00.0000 UT" \
+    "Step-size       : 60 minutes" "$STARS" "RA format       : HMS" "Time format     : CAL" \
+    "$STARS" " Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  dRA*cosD d(DEC)/dt" "$STARS" \
+    '$$SOE' " 2024-Mar-10 02:00 *   01 46 12.34 +30 12 45.6   21.6000   43.2000" \
+    " 2024-Mar-10 03:00 *   01 46 14.76 +30 13 33.6   64.8000  129.6000" '$$EOE' "$STARS" \
+    "Column meaning:" >"$EPHEMERIS"
+TRK3="$TMP/comet.trk"
+start_app
+file_menu e
+wait_for 15 visible_window "Open Ephemeris" || fail "the ephemeris chooser did not open"
+CHOOSER=$(visible_window "Open Ephemeris")
+focus "$CHOOSER" || fail "the ephemeris chooser did not take the keyboard focus"
+xdotool type "$EPHEMERIS"
+xdotool key Return
+wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open"
+EPHEMERIS_WINDOW=$(visible_window "Ephemeris")
+focus "$EPHEMERIS_WINDOW" || fail "the ephemeris window did not take the keyboard focus"
+# The time editor has the focus with its year selected; each full section moves on.
+xdotool type 20240310023000
+xdotool key alt+u
+focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+file_menu s
+wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
+CHOOSER=$(visible_window "Save Track File")
+focus "$CHOOSER" || fail "the save chooser did not take the keyboard focus"
+xdotool type "$TRK3"
+xdotool key Return
+wait_for 15 test -f "$TRK3" || fail "no track file was written to $TRK3"
+wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
+focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+file_menu x
+wait_for_exit "File > Exit with the ephemeris window open"
+
+printf '15 -0.1 -0.2\r\n%.0s' 1 2 3 4 5 6 >"$TMP/expected-3.trk"
+expect_file "track file from the ephemeris" "$TMP/expected-3.trk" "$TRK3"
+{
+    settings_text 1.609969 26.56505 15 "$TMP"
+    printf '%s\r\n' "[Ephemeris]" "File=$EPHEMERIS" "Time=2024-03-10T02:30:00Z"
+} >"$TMP/expected-3.ini"
+expect_file "settings file with the ephemeris" "$TMP/expected-3.ini" "$INI"
 
 echo "PASS"

@@ -32,7 +32,7 @@ class ProgramRun {
 
     // As the program starts: create, load, show. Deleted when closed, like the real one.
     MainForm* start() {
-        form_ = new MainForm(params, dialogs, iniPath().toStdString());
+        form_ = new MainForm(params, dialogs, iniPath().toStdString(), [this] { return now; });
         form_->setAttribute(Qt::WA_DeleteOnClose);
         form_->Form_Load();
         form_->show();
@@ -44,6 +44,7 @@ class ProgramRun {
 
     Pelindra::Core::TrackParams params;
     RecordingDialogs dialogs;
+    Pelindra::Ephemeris::UtcMs now = 0;  // the clock the windows read
 
   private:
     QTemporaryDir dir_;

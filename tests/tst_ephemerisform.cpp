@@ -1,0 +1,577 @@
+// The ephemeris path of the window, driven through the real widgets on the offscreen
+// platform: an ephemeris in each format loaded by each way in, the time chosen, Use, and
+// what the main window, its captions and the settings file show afterwards.
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTimeEdit>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QUrl>
+#include <QtTest>
+
+#include "ephemeris/UtcTime.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/WindowHelpers.h"
+#include "ui/EphemerisForm.h"
+#include "ui/MainForm.h"
+
+using namespace Pelindra::Ephemeris;
+using namespace Pelindra::Settings;
+
+namespace {
+
+UtcMs At(const char* text) {
+    const auto time = ParseUtcTime(text);
+    if (!time) qFatal("bad time %s", text);
+    return *time;
+}
+
+QByteArray Text(const QByteArrayList& lines) {
+    return lines.join('\n') + '\n';
+}
+
+const QByteArray kStars = QByteArray(79, '*');
+
+// The header block Horizons puts before every table, with the formats of the rows.
+QByteArray HorizonsHeader(const char* target, const char* raFormat) {
+    return Text(
+        {kStars, "Ephemeris / API_USER Sun Mar 10 01:00:00 2024 Pasadena, USA      / Horizons",
+         kStars, QByteArray("Target body name: ") + target + "            {source: JPL#K241/2}",
+         "Center body name: Earth (399)                     {source: DE441}",
+         "Center-site name: Sierra Stars Observatory, Markleeville", kStars,
+         "Start time      : A.D. 2024-Mar-10 02:00:00.0000 UT",
+         "Stop  time      : A.D. 2024-Mar-10 03:00:00.0000 UT", "Step-size       : 60 minutes",
+         kStars, QByteArray("RA format       : ") + raFormat, "Time format     : CAL", kStars});
+}
+
+const QByteArray kColumnMeaning = Text({kStars, "Column meaning:", " ", "TIME", " ",
+                                        "  Times PRIOR to 1962 are UT1, a mean-solar time."});
+
+// Quantity 3 in arcsec per hour: (36, 48) at 02:00, (108, 144) at 03:00; at 02:30 the rates
+// are (72, 96), 120 "/hr toward PA atan2(72, 96) = 36.8699 degrees.
+const QByteArray kHorizonsText =
+    HorizonsHeader("12P/Pons-Brooks  ", "HMS") +
+    Text({" Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  dRA*cosD d(DEC)/dt", kStars, "$$SOE",
+          " 2024-Mar-10 02:00 *   01 46 12.34 +30 12 45.6   36.0000   48.0000",
+          " 2024-Mar-10 03:00 *   01 46 14.76 +30 13 33.6  108.0000  144.0000", "$$EOE"}) +
+    kColumnMeaning;
+
+// CSV, RA/Dec in degrees: (-30, 12) "/hr at 02:00, (-90, 12) at 03:00; at 02:40 (-70, 12).
+const QByteArray kHorizonsCsv =
+    HorizonsHeader("433 Eros (A898 PA)", "DEG") +
+    Text({" Date__(UT)__HR:MN, , , R.A._(ICRF), DEC_(ICRF),  dRA*cosD, d(DEC)/dt,", kStars, "$$SOE",
+          " 2024-Mar-10 02:00, , ,  26.55142,  30.21267, -30.00000,  12.00000,",
+          " 2024-Mar-10 03:00, , ,  26.53000,  30.22000, -90.00000,  12.00000,", "$$EOE"}) +
+    kColumnMeaning;
+
+// Quantity 47 only, in the API's JSON reply: 3 "/min toward 350 degrees at 02:00 and toward
+// 10 degrees at 03:00. At 02:15 the eastward rate is a quarter of the way from -0.521 to
+// +0.521 "/min, the northward 2.954 throughout: 2.965883 "/min toward 354.9616 degrees.
+QByteArray HorizonsJson() {
+    const QByteArray text =
+        HorizonsHeader("C/2023 A3 (Tsuchinshan-ATLAS)", "HMS") +
+        Text({" Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  Sky_motion  Sky_mot_PA  "
+              "RelVel-ANG  Lun_Sky_Brt  sky_SNR",
+              kStars, "$$SOE",
+              " 2024-Mar-10 02:00 *   01 46 12.34 +30 12 45.6   3.0000000  350.000000   "
+              "-12.34567         n.a.     n.a.",
+              " 2024-Mar-10 03:00 *   01 46 14.76 +30 13 33.6   3.0000000   10.000000   "
+              "-12.34012         n.a.     n.a.",
+              "$$EOE"}) +
+        kColumnMeaning;
+    const QJsonObject reply{
+        {"signature", QJsonObject{{"source", "NASA/JPL Horizons API"}, {"version", "1.2"}}},
+        {"result", QString::fromUtf8(text)}};
+    return QJsonDocument(reply).toJson(QJsonDocument::Compact);
+}
+
+const QByteArray kMpcHeader = Text(
+    {"0012P",
+     "Date       UT      R.A. (J2000) Decl.    Delta     r     El.    Ph.   m1     Sky Motion"});
+
+// The MPC service's page with total motion and P.A.: 1.5 "/min toward 120 degrees.
+const QByteArray kMpcPage =
+    Text({"<html>", "<head>", "<title>Minor Planet Ephemeris Service: Query Results</title>",
+          "</head>", "<body>", "<h1>Minor Planet Ephemeris Service: Query Results</h1>",
+          "Ephemerides are for", "observatory code G68.", "<p><hr><p>", "<b>   12P/Pons-Brooks</b>",
+          "<p><pre>"}) +
+    kMpcHeader +
+    Text({"            h m s                                                            "
+          "\"/min    P.A.",
+          "2024 03 10 020000 01 46 12.3 +30 12 46   1.412   1.107  101.3  44.2   7.9   1.500    "
+          "120.0",
+          "2024 03 10 030000 01 46 15.3 +30 12 01   1.412   1.107  101.3  44.2   7.9   1.500    "
+          "120.0",
+          "</pre>", "<p><hr><p>", "</body>", "</html>"});
+
+// The copied text of an MPC table with separate sky motions: (0.6, -0.8) "/min, so 1 "/min
+// toward atan2(0.6, -0.8) = 143.1301 degrees.
+const QByteArray kMpcCopied =
+    kMpcHeader + Text({"            h m s                                                       "
+                       "     \"/min    \"/min",
+                       "2024 03 10 020000 01 46 12.3 +30 12 46   1.412   1.107  101.3  44.2   "
+                       "7.9   +0.60    -0.80",
+                       "2024 03 10 030000 01 46 15.3 +30 12 01   1.412   1.107  101.3  44.2   "
+                       "7.9   +0.60    -0.80"});
+
+// A run with the ephemeris window and the main window's new parts at hand.
+class Session : public ProgramRun {
+  public:
+    template <typename T>
+    T* get(const char* name) const {
+        T* child = form() ? form()->findChild<T*>(name) : nullptr;
+        if (!child) qWarning("no child %s", name);
+        return child;
+    }
+    QLineEdit* box(const char* name) const { return get<QLineEdit>(name); }
+    QStringList captions() const {
+        return {get<QLabel>("DeltaX")->text(), get<QLabel>("DeltaY")->text()};
+    }
+
+    EphemerisForm* ephemeris() const {
+        auto* window = form() ? form()->findChild<EphemerisForm*>() : nullptr;
+        return window && window->isVisible() ? window : nullptr;
+    }
+    template <typename T>
+    T* in(const char* name) const {
+        return ephemeris() ? ephemeris()->findChild<T*>(name) : nullptr;
+    }
+    QString shown(const char* name) const {
+        auto* label = in<QLabel>(name);
+        return label ? label->text() : "<none>";
+    }
+    QDateTimeEdit* timeEdit() const { return in<QDateTimeEdit>("time"); }
+    // Hidden or not yet made: no source line.
+    QString sourceLine() const {
+        auto* line = form()->findChild<QLabel*>("EphemerisSource");
+        return line && line->isVisible() ? line->text() : QString();
+    }
+
+    // The keys a user presses in the window in front, so shortcuts apply.
+    void press(const QKeySequence& keys, QWidget* focus = nullptr) {
+        form()->activateWindow();
+        if (!QTest::qWaitForWindowActive(form())) qWarning("main window not active");
+        if (focus) focus->setFocus();
+        QTest::keySequence(QApplication::focusWidget(), keys);
+    }
+
+    void drop(QMimeData* data) {
+        const QPoint point = get<QLabel>("DeltaX")->geometry().center();
+        QDragEnterEvent enter(point, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form(), &enter);
+        QDropEvent drop(point, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form(), &drop);
+        delete data;
+    }
+
+    // Loads an ephemeris one of the ways a user can.
+    void load(const QString& way, const QString& file, const QByteArray& content) {
+        if (way == "open") {
+            dialogs.ephemerisChosen = file;
+            press(QKeySequence(Qt::CTRL | Qt::Key_O));
+        } else if (way == "fetch") {
+            dialogs.fetched = file;
+            get<QAction>("mnu_FetchHorizons")->trigger();
+        } else if (way == "drop file") {
+            auto* data = new QMimeData;
+            data->setUrls({QUrl::fromLocalFile(file)});
+            drop(data);
+        } else if (way == "drop text") {
+            auto* data = new QMimeData;
+            data->setText(QString::fromUtf8(content));
+            drop(data);
+        } else if (way == "paste") {
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(content));
+            press(QKeySequence(Qt::CTRL | Qt::Key_V), get<QPushButton>("Setup"));
+        } else {
+            qWarning("no way %s", qPrintable(way));
+        }
+    }
+
+    // Types a time as a user does: the year first, each section full, the editor moving on.
+    void typeTime(const QString& digits) {
+        QDateTimeEdit* edit = timeEdit();
+        edit->setFocus();
+        edit->setSelectedSection(QDateTimeEdit::YearSection);
+        QTest::keyClicks(edit, digits);
+    }
+    void clickUse() { QTest::mouseClick(in<QPushButton>("use"), Qt::LeftButton); }
+};
+
+// A fresh start's settings file with Motion, PA and an [Ephemeris] section.
+QByteArray SettingsAfter(const QString& motion, const QString& pa, const QByteArray& ephemeris) {
+    return Lines({"[Object]", "Motion=" + motion.trimmed().toUtf8(),
+                  "Position Angle=" + pa.trimmed().toUtf8(), "[Pixel Size]", "PixelSize=1",
+                  "[Time]", "Total Time=60", "Time Interval=15", "[Mount]", "Mount=False",
+                  "EastWest=True", "RA Direction West=0", "Dec Direction West=0",
+                  "Ra Direction East=0", "Dec Direction East=0", "[Directory]",
+                  "Current Directory="}) +
+           ephemeris;
+}
+
+}  // namespace
+
+class TestEphemerisForm : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void use_data();
+    void use();
+    void startTime_data();
+    void startTime();
+    void sourceLine_data();
+    void sourceLine();
+    void loadFailures_data();
+    void loadFailures();
+    void menus();
+};
+
+// ---- each format, each way in, Use
+
+void TestEphemerisForm::use_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("fileName");  // the file's name in the test's folder
+    QTest::addColumn<QString>("now");       // the clock while loading
+    QTest::addColumn<QString>("nowAtUse");  // the clock when Use is pressed
+    QTest::addColumn<QString>("typed");     // typed into the time editor; empty: left at now
+    QTest::addColumn<QString>("usedTime");  // the editor's text after Use
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("values");  // "/min, "/hr, PA, east and north "/hr
+    QTest::addColumn<QString>("motion");
+    QTest::addColumn<QString>("pa");
+    QTest::addColumn<QStringList>("captions");  // pixel size 1, 15 s: a quarter of -E, -N
+    QTest::addColumn<QString>("rememberedTime");
+    QTest::addColumn<QString>("locale");  // empty: the test's own
+
+    const QString noTyping;
+    QTest::newRow("Horizons text, opened, time typed")
+        << kHorizonsText << "open"
+        << "pons-brooks.txt"
+        << "2024-03-10T02:10:00Z"
+        << "2024-03-10T02:10:00Z"
+        << "20240310023000"
+        << "2024-03-10 02:30:00"
+        << "12P/Pons-Brooks"
+        << QStringList{"2.0000 \"/min", "120.00 \"/hr", "36.87°", "72.00 \"/hr", "96.00 \"/hr"}
+        << " 2"
+        << " 36.8699" << QStringList{"-0.30", "-0.40"} << "2024-03-10T02:30:00Z" << QString();
+    QTest::newRow("Horizons CSV, dropped file, now")
+        << kHorizonsCsv << "drop file"
+        << "eros.csv"
+        << "2024-03-10T02:40:00Z"
+        << "2024-03-10T02:40:00Z" << noTyping << "2024-03-10 02:40:00"
+        << "433 Eros (A898 PA)"
+        << QStringList{"1.1837 \"/min", "71.02 \"/hr", "279.73°", "-70.00 \"/hr", "12.00 \"/hr"}
+        << " 1.183685"
+        << " 279.7276" << QStringList{"+0.29", "-0.05"} << "" << QString();
+    // Now moves on while the window is open: Use takes the rate at the moment of Use.
+    QTest::newRow("Horizons JSON, fetched, now moved on")
+        << HorizonsJson() << "fetch"
+        << "horizons.json"
+        << "2024-03-10T02:05:00Z"
+        << "2024-03-10T02:15:00Z" << noTyping << "2024-03-10 02:15:00"
+        << "C/2023 A3 (Tsuchinshan-ATLAS)"
+        << QStringList{"2.9659 \"/min", "177.95 \"/hr", "354.96°", "-15.63 \"/hr", "177.27 \"/hr"}
+        << " 2.965883"
+        << " 354.9616" << QStringList{"+0.07", "-0.74"} << "" << QString();
+    QTest::newRow("MPC page, opened, time typed")
+        << kMpcPage << "open"
+        << "pons-brooks.html"
+        << "2024-03-10T02:10:00Z"
+        << "2024-03-10T02:10:00Z"
+        << "20240310022000"
+        << "2024-03-10 02:20:00"
+        << "12P/Pons-Brooks"
+        << QStringList{"1.5000 \"/min", "90.00 \"/hr", "120.00°", "77.94 \"/hr", "-45.00 \"/hr"}
+        << " 1.5"
+        << " 120" << QStringList{"-0.32", "+0.19"} << "2024-03-10T02:20:00Z" << QString();
+    QTest::newRow("MPC table, pasted, now")
+        << kMpcCopied << "paste" << QString() << "2024-03-10T02:30:00Z"
+        << "2024-03-10T02:30:00Z" << noTyping << "2024-03-10 02:30:00"
+        << "0012P"
+        << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
+        << " 1"
+        << " 143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+    // The window shows the user's decimal mark, as the offsets do; the boxes and the settings
+    // file keep the program's number text.
+    QTest::newRow("Horizons text, dropped as text, time typed, German decimal comma")
+        << kHorizonsText << "drop text" << QString() << "2024-03-10T02:10:00Z"
+        << "2024-03-10T02:10:00Z"
+        << "20240310023000"
+        << "2024-03-10 02:30:00"
+        << "12P/Pons-Brooks"
+        << QStringList{"2,0000 \"/min", "120,00 \"/hr", "36,87°", "72,00 \"/hr", "96,00 \"/hr"}
+        << " 2"
+        << " 36.8699" << QStringList{"-0,30", "-0,40"} << "2024-03-10T02:30:00Z"
+        << "de_DE";
+}
+
+void TestEphemerisForm::use() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, way);
+    QFETCH(QString, fileName);
+    QFETCH(QString, now);
+    QFETCH(QString, nowAtUse);
+    QFETCH(QString, typed);
+    QFETCH(QString, usedTime);
+    QFETCH(QString, target);
+    QFETCH(QStringList, values);
+    QFETCH(QString, motion);
+    QFETCH(QString, pa);
+    QFETCH(QStringList, captions);
+    QFETCH(QString, rememberedTime);
+    QFETCH(QString, locale);
+
+    const QLocale saved;
+    if (!locale.isEmpty()) QLocale::setDefault(QLocale(locale));
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(saved); });
+    Session s;
+    const QString file = fileName.isEmpty() ? QString() : s.path(fileName);
+    if (!file.isEmpty()) WriteAll(file, content);
+    s.now = At(qPrintable(now));
+    s.start();
+    s.load(way, file, content);
+    if (way == "paste" && QGuiApplication::clipboard()->text() != QString::fromUtf8(content))
+        QSKIP("no clipboard on this platform");
+    QCOMPARE(s.dialogs.errors, QStringList{});
+    QVERIFY(s.ephemeris());
+    QCOMPARE(s.shown("target"), target);
+    if (way == "fetch") QCOMPARE(s.dialogs.fetchFolders, QStringList{""});
+
+    if (!typed.isEmpty()) s.typeTime(typed);
+    s.now = At(qPrintable(nowAtUse));
+    s.clickUse();
+
+    QCOMPARE(s.timeEdit()->text(), usedTime);
+    QCOMPARE((QStringList{s.shown("motionPerMinute"), s.shown("motionPerHour"),
+                          s.shown("positionAngle"), s.shown("eastRate"), s.shown("northRate")}),
+             values);
+    QCOMPARE(s.box("Motion")->text(), motion);
+    QCOMPARE(s.box("PA")->text(), pa);
+    QCOMPARE(s.params.Motion, motion.toFloat());
+    QCOMPARE(s.params.PA, pa.toFloat());
+    QCOMPARE(s.captions(), captions);
+    QVERIFY2(s.sourceLine().contains(target) && s.sourceLine().contains(usedTime),
+             qPrintable(s.sourceLine()));
+    QCOMPARE(s.dialogs.errors, QStringList{});
+
+    s.get<QPushButton>("Quit")->click();
+    DeleteLaterNow();
+    QVERIFY(!s.form());
+    QCOMPARE(ReadAll(s.iniPath()), SettingsAfter(motion, pa,
+                                                 Lines({"[Ephemeris]", "File=" + file.toUtf8(),
+                                                        "Time=" + rememberedTime.toUtf8()})));
+}
+
+// ---- the time the window starts at
+
+void TestEphemerisForm::startTime_data() {
+    QTest::addColumn<QByteArray>("remembered");  // the [Ephemeris] section; $FILE is the file
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<QString>("shownTime");
+    QTest::addColumn<QString>("note");  // empty: no note shown
+    QTest::addColumn<QString>("chooserFolder");
+    QTest::addColumn<bool>("pressNow");     // then the Now button
+    QTest::addColumn<QByteArray>("saved");  // the section after closing
+
+    const QString none;
+    const QByteArray loaded = Lines({"[Ephemeris]", "File=$FILE", "Time="});
+    QTest::newRow("now before the span")
+        << QByteArray() << "2024-03-09T23:00:00Z"
+        << "2024-03-10 02:00:00"
+        << "Now (2024-03-09 23:00:00 UTC) is before this ephemeris starts: its first time is "
+           "shown."
+        << "$TRACKS" << false << loaded;
+    QTest::newRow("now after the span")
+        << QByteArray() << "2026-12-07T21:30:15Z"
+        << "2024-03-10 03:00:00"
+        << "Now (2026-12-07 21:30:15 UTC) is after this ephemeris ends: its last time is shown."
+        << "$TRACKS" << false << loaded;
+    // The same file and time as remembered: the section stays as the user's file has it.
+    const QByteArray rememberedHere =
+        Lines({"[Ephemeris]", "File = $FILE", "Time = 2024-03-10T02:45:00Z"});
+    QTest::newRow("remembered time of this file")
+        << rememberedHere << "2026-12-07T21:30:15Z"
+        << "2024-03-10 02:45:00"
+        << "The time chosen last time; Now goes to the current time."
+        << "$HERE" << false << rememberedHere;
+    QTest::newRow("remembered time, then Now")
+        << rememberedHere << "2024-03-10T02:05:00Z"
+        << "2024-03-10 02:05:00" << none << "$HERE" << true << loaded;
+    QTest::newRow("remembered time outside the span")
+        << Lines({"[Ephemeris]", "File=$FILE", "Time=2024-03-11T00:00:00Z"})
+        << "2024-03-10T02:10:00Z"
+        << "2024-03-10 03:00:00"
+        << "The time chosen last (2024-03-11 00:00:00 UTC) is after this ephemeris ends: its "
+           "last time is shown."
+        << "$HERE" << false << Lines({"[Ephemeris]", "File=$FILE", "Time=2024-03-11T00:00:00Z"});
+    // A remembered file that is gone stops nothing: the chooser opens where tracks go.
+    QTest::newRow("remembered file gone")
+        << Lines({"[Ephemeris]", "File=/nonexistent/old.txt", "Time=2024-03-10T02:45:00Z"})
+        << "2024-03-10T02:10:00Z"
+        << "2024-03-10 02:10:00" << none << "$TRACKS" << false << loaded;
+}
+
+void TestEphemerisForm::startTime() {
+    QFETCH(QByteArray, remembered);
+    QFETCH(QString, now);
+    QFETCH(QString, shownTime);
+    QFETCH(QString, note);
+    QFETCH(QString, chooserFolder);
+    QFETCH(bool, pressNow);
+    QFETCH(QByteArray, saved);
+
+    Session s;
+    const QString here = s.path("ephemerides");
+    const QString tracks = s.path("tracks");
+    QVERIFY(QDir().mkpath(here) && QDir().mkpath(tracks));
+    const QString file = here + "/pons-brooks.txt";
+    WriteAll(file, kHorizonsText);
+    auto place = [&](QByteArray bytes) {
+        return bytes.replace("$FILE", file.toUtf8())
+            .replace("$HERE", here.toUtf8())
+            .replace("$TRACKS", tracks.toUtf8());
+    };
+    const QByteArray before =
+        Lines({"[Directory]", "Current Directory=" + tracks.toUtf8()}) + place(remembered);
+    s.writeSettings(before);
+    s.now = At(qPrintable(now));
+    s.start();
+    QCOMPARE(s.dialogs.errors, QStringList{});
+    s.load("open", file, {});
+    QCOMPARE(s.dialogs.ephemerisChooserFolders, QStringList{place(chooserFolder.toUtf8())});
+    QVERIFY(s.ephemeris());
+    if (pressNow) QTest::mouseClick(s.in<QPushButton>("now"), Qt::LeftButton);
+
+    QCOMPARE(s.timeEdit()->text(), shownTime);
+    auto* noteLabel = s.in<QLabel>("note");
+    QCOMPARE(noteLabel->isVisible() ? noteLabel->text() : QString(), note);
+
+    s.get<QPushButton>("Quit")->click();
+    DeleteLaterNow();
+    const QByteArray after = ReadAll(s.iniPath());
+    const qsizetype start = after.indexOf("[Ephemeris]");
+    const qsizetype next = after.indexOf("\r\n[", start);
+    QCOMPARE(after.mid(start, next < 0 ? -1 : next + 2 - start), place(saved));
+}
+
+// ---- the source line under the offsets
+
+void TestEphemerisForm::sourceLine_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<bool>("stays");
+
+    QTest::newRow("typing into Motion") << "Motion"
+                                        << "5" << false;
+    QTest::newRow("typing into PA") << "PA"
+                                    << "0" << false;
+    QTest::newRow("typing into Time Interval") << "TimeInterval"
+                                               << "0" << true;
+}
+
+void TestEphemerisForm::sourceLine() {
+    QFETCH(QString, box);
+    QFETCH(QString, keys);
+    QFETCH(bool, stays);
+
+    Session s;
+    WriteAll(s.path("e.txt"), kHorizonsText);
+    s.now = At("2024-03-10T02:30:00Z");
+    s.start();
+    const QSize asDrawn = s.form()->size();
+    s.load("open", s.path("e.txt"), {});
+    QVERIFY(s.ephemeris());
+    s.clickUse();
+    const QString line = s.sourceLine();
+    QCOMPARE(line, QString("Motion and PA from the ephemeris of 12P/Pons-Brooks at 2024-03-10 "
+                           "02:30:00 UTC."));
+    // The line wraps inside the window, which grows downwards only.
+    QCOMPARE(s.form()->width(), asDrawn.width());
+    QVERIFY(s.form()->height() > asDrawn.height());
+    QVERIFY(s.form()->rect().contains(s.form()->statusBar()->geometry()));
+
+    QTest::keyClicks(s.box(qPrintable(box)), keys);
+    QCOMPARE(s.sourceLine(), stays ? line : QString());
+    QCOMPARE(s.form()->size(), stays ? s.form()->size() : asDrawn);
+    QCOMPARE(s.form()->minimumSize(), s.form()->maximumSize());
+}
+
+// ---- what cannot be loaded
+
+void TestEphemerisForm::loadFailures_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QByteArray>("content");  // for a file: empty means no file at all
+    QTest::addColumn<QString>("error");       // what the one message must hold; empty: none
+    QTest::addColumn<QString>("motionText");  // the box afterwards
+
+    QTest::newRow("opened file missing") << "open" << QByteArray() << "table.txt\": No such file"
+                                         << "1";
+    QTest::newRow("dropped file that is no ephemeris")
+        << "drop file" << QByteArray("12 35\n") << "table.txt\": no ephemeris table found"
+        << "1";
+    QTest::newRow("pasted text that is no ephemeris")
+        << "paste" << QByteArray("12 35\n") << "the pasted text: no ephemeris table found"
+        << "1";
+    // A text box takes Ctrl+V for itself.
+    QTest::newRow("Ctrl+V in Motion pastes into the box")
+        << "paste into Motion" << kHorizonsText.left(20) << QString()
+        << QString::fromUtf8(kHorizonsText.left(20));
+}
+
+void TestEphemerisForm::loadFailures() {
+    QFETCH(QString, way);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    QFETCH(QString, motionText);
+
+    Session s;
+    const QString file = s.path("table.txt");
+    if (way != "open") WriteAll(file, content);
+    s.start();
+    if (way == "paste into Motion") {
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(content));
+        s.box("Motion")->selectAll();
+        s.press(QKeySequence(Qt::CTRL | Qt::Key_V), s.box("Motion"));
+    } else {
+        s.load(way, file, content);
+    }
+    if (way.startsWith("paste") &&
+        QGuiApplication::clipboard()->text() != QString::fromUtf8(content))
+        QSKIP("no clipboard on this platform");
+
+    QCOMPARE(s.dialogs.errors.size(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty())
+        QVERIFY2(s.dialogs.errors[0].contains(error), qPrintable(s.dialogs.errors[0]));
+    QVERIFY(!s.ephemeris());
+    QCOMPARE(s.box("Motion")->text(), motionText);
+}
+
+// ---- menus
+
+void TestEphemerisForm::menus() {
+    Session s;
+    s.start();
+    QStringList bar;
+    for (QAction* action : s.form()->menuBar()->actions()) bar << action->text();
+    QCOMPARE(bar, (QStringList{"&File", "&Setup", "&Help"}));
+
+    QStringList file;
+    for (QAction* action : s.get<QMenu>("mnu_File")->actions())
+        file << (action->isSeparator() ? "-"
+                                       : action->text() + " " + action->shortcut().toString());
+    QCOMPARE(file, (QStringList{"&Save Ctrl+S", "E&xit Ctrl+Q", "-", "Open &Ephemeris... Ctrl+O",
+                                "Fetch from JPL &Horizons... ", "&Paste Ephemeris Ctrl+V"}));
+}
+
+QTEST_MAIN(TestEphemerisForm)
+#include "tst_ephemerisform.moc"

@@ -1,0 +1,278 @@
+#include "ui/EphemerisForm.h"
+
+#include <QDateTime>
+#include <QDateTimeEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
+
+#include "ephemeris/UtcTime.h"
+
+using namespace Pelindra::Ephemeris;
+
+namespace {
+
+constexpr int kMillisecondsPerSecond = 1000;
+
+// The editor shows whole seconds, and so does every time the window picks itself.
+UtcMs WholeSeconds(UtcMs time) {
+    return time -
+           ((time % kMillisecondsPerSecond) + kMillisecondsPerSecond) % kMillisecondsPerSecond;
+}
+
+// "2025-11-12 16:43:42", with milliseconds only when there are any.
+QString UtcText(UtcMs time) {
+    QString text = QString::fromStdString(FormatUtcTime(time));
+    text.replace('T', ' ');
+    text.chop(1);  // the final Z: the captions say UTC
+    return text;
+}
+
+// Fixed decimals with the user's decimal mark, as the offsets show it; no grouping, and
+// no "-0.00" for a value that rounds to zero.
+QString Fixed(double value, int decimals) {
+    if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimals);
+}
+
+QLabel* Caption(const char* text) {
+    return new QLabel(QString::fromUtf8(text));
+}
+
+// A value the user may want to copy into other software (guiding programs take rates).
+QLabel* Value(const char* name) {
+    auto* label = new QLabel;
+    label->setObjectName(name);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QFrame* Rule() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+}  // namespace
+
+UtcMs SystemUtcNow() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+EphemerisForm::EphemerisForm(UtcClock clock, QWidget* owner)
+    : QDialog(owner), clock_(std::move(clock)) {
+    setObjectName("EphemerisForm");
+    setWindowTitle("Ephemeris");
+    buildControls();
+}
+
+void EphemerisForm::buildControls() {
+    target_ = Value("target");
+    site_ = Value("site");
+    span_ = Value("span");
+    step_ = Value("step");
+    origin_ = Value("origin");
+    timeEdit_ = new QDateTimeEdit;
+    timeEdit_->setObjectName("time");
+    timeEdit_->setTimeSpec(Qt::UTC);
+    timeEdit_->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
+    timeEdit_->setToolTip("The time of the exposure in UTC; the rate is taken for this moment");
+    now_ = new QPushButton("&Now");
+    now_->setObjectName("now");
+    now_->setToolTip("The current time (within the ephemeris)");
+    note_ = new QLabel;
+    note_->setObjectName("note");
+    note_->setWordWrap(true);
+    note_->hide();
+    motionPerMinute_ = Value("motionPerMinute");
+    motionPerHour_ = Value("motionPerHour");
+    positionAngle_ = Value("positionAngle");
+    eastRate_ = Value("eastRate");
+    northRate_ = Value("northRate");
+    use_ = new QPushButton("&Use");
+    use_->setObjectName("use");
+    use_->setToolTip("Write this motion and position angle into the main window");
+    use_->setDefault(true);
+    close_ = new QPushButton("&Close");
+    close_->setObjectName("close");
+
+    auto* timeLabel = Caption("&Time (UTC):");
+    timeLabel->setBuddy(timeEdit_);
+    auto* timeRow = new QHBoxLayout;
+    timeRow->addWidget(timeEdit_);
+    timeRow->addWidget(now_);
+    timeRow->addStretch();
+
+    ensurePolished();  // a style sheet's font counts from here on
+    auto* grid = new QGridLayout;
+    int row = 0;
+    auto addRow = [&](QLabel* caption, QWidget* value, QWidget* more = nullptr) {
+        // As for the offsets: the value is what a screen reader speaks, the caption says
+        // what it is.
+        value->setAccessibleDescription(caption->text().chopped(1));
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(value, row, 1, 1, more ? 1 : 2);
+        if (more) grid->addWidget(more, row, 2);
+        ++row;
+    };
+    addRow(Caption("Target:"), target_);
+    addRow(Caption("Observer:"), site_);
+    addRow(Caption("Covers:"), span_);
+    addRow(Caption("Step:"), step_);
+    addRow(Caption("Read from:"), origin_);
+    grid->addWidget(Rule(), row++, 0, 1, 3);
+    grid->addWidget(timeLabel, row, 0);
+    grid->addLayout(timeRow, row++, 1, 1, 2);
+    grid->addWidget(note_, row++, 1, 1, 2);
+    grid->addWidget(Rule(), row++, 0, 1, 3);
+    addRow(Caption("Motion:"), motionPerMinute_, motionPerHour_);
+    motionPerHour_->setAccessibleDescription("Motion");
+    addRow(Caption("Position angle:"), positionAngle_);
+    addRow(Caption("East rate:"), eastRate_, Caption("RA rate \xC3\x97 cos(Dec)"));
+    addRow(Caption("North rate:"), northRate_, Caption("Dec rate"));
+    grid->setColumnStretch(2, 1);
+    // Room between the two columns of values, which are read across.
+    grid->setHorizontalSpacing(2 * fontMetrics().averageCharWidth());
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(use_);
+    buttons->addWidget(close_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(fontMetrics().height() / 2);
+    layout->addLayout(buttons);
+    // As large as its content, which changes with the table shown.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(timeEdit_, &QDateTimeEdit::dateTimeChanged, this, &EphemerisForm::timeEdited);
+    connect(now_, &QPushButton::clicked, this, &EphemerisForm::nowClicked);
+    connect(use_, &QPushButton::clicked, this, &EphemerisForm::useClicked);
+    connect(close_, &QPushButton::clicked, this, &EphemerisForm::close);
+}
+
+void EphemerisForm::showTable(Table table, const QString& origin, std::optional<UtcMs> time) {
+    table_ = std::move(table);
+    const auto text = [](const std::string& value) {
+        return value.empty() ? QString("(not stated)") : QString::fromStdString(value);
+    };
+    target_->setText(text(table_.target));
+    site_->setText(text(table_.site));
+    const std::size_t rows = table_.rows.size();
+    const QString count = rows == 1 ? QString("1 row") : QString("%1 rows").arg(rows);
+    step_->setText(table_.step.empty() ? count
+                                       : QString::fromStdString(table_.step) + ", " + count);
+    origin_->setText(origin);
+    if (rows > 0) {
+        const UtcMs first = table_.rows.front().time;
+        const UtcMs last = table_.rows.back().time;
+        span_->setText(UtcText(first) + " to " + UtcText(last) + " UTC");
+        settingTime_ = true;
+        timeEdit_->setDateTimeRange(QDateTime::fromMSecsSinceEpoch(first, Qt::UTC),
+                                    QDateTime::fromMSecsSinceEpoch(last, Qt::UTC));
+        settingTime_ = false;
+    } else {
+        span_->setText("no row with a rate");
+    }
+    goTo(time);
+    showTime();
+    timeEdit_->setFocus();
+}
+
+std::optional<UtcMs> EphemerisForm::chosenTime() const {
+    if (followsNow_) return std::nullopt;
+    return time_;
+}
+
+void EphemerisForm::goTo(std::optional<UtcMs> remembered) {
+    followsNow_ = !remembered;
+    const UtcMs asked = remembered ? *remembered : WholeSeconds(clock_());
+    time_ = asked;
+    QString note;
+    if (!table_.rows.empty()) {
+        const UtcMs first = table_.rows.front().time;
+        const UtcMs last = table_.rows.back().time;
+        time_ = std::clamp(asked, first, last);
+        const QString what =
+            (remembered ? QString("The time chosen last (%1 UTC)") : QString("Now (%1 UTC)"))
+                .arg(UtcText(asked));
+        if (asked < first) {
+            note = what + " is before this ephemeris starts: its first time is shown.";
+        } else if (asked > last) {
+            note = what + " is after this ephemeris ends: its last time is shown.";
+        } else if (remembered) {
+            note = "The time chosen last time; Now goes to the current time.";
+        }
+    }
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
+}
+
+void EphemerisForm::showTime() {
+    settingTime_ = true;
+    timeEdit_->setDateTime(QDateTime::fromMSecsSinceEpoch(time_, Qt::UTC));
+    settingTime_ = false;
+    showRate();
+}
+
+void EphemerisForm::showRate() {
+    const auto rate = RateAt(table_, time_);
+    QLabel* values[] = {motionPerMinute_, motionPerHour_, positionAngle_, eastRate_, northRate_};
+    if (const auto* problem = std::get_if<std::string>(&rate)) {
+        for (QLabel* value : values) value->setText("-");
+        note_->setText(QString::fromStdString(*problem));
+        note_->show();
+        use_->setEnabled(false);
+        return;
+    }
+    const Rate& r = std::get<Rate>(rate);
+    const double perMinute = r.MotionArcsecPerMinute();
+    motionPerMinute_->setText(Fixed(perMinute, 4) + " \"/min");
+    motionPerHour_->setText(Fixed(perMinute * 60, 2) + " \"/hr");
+    positionAngle_->setText(Fixed(r.PositionAngleDegrees(), 2) + QString::fromUtf8("\xC2\xB0"));
+    eastRate_->setText(Fixed(r.eastArcsecPerMinute * 60, 2) + " \"/hr");
+    northRate_->setText(Fixed(r.northArcsecPerMinute * 60, 2) + " \"/hr");
+    use_->setEnabled(true);
+}
+
+void EphemerisForm::timeEdited(const QDateTime& edited) {
+    if (settingTime_ || table_.rows.empty()) return;
+    // A fraction of a second left over from the span's end is not the user's.
+    time_ = std::clamp(WholeSeconds(edited.toMSecsSinceEpoch()), table_.rows.front().time,
+                       table_.rows.back().time);
+    followsNow_ = false;
+    note_->clear();
+    note_->hide();
+    showRate();
+    emit timeChosen();
+}
+
+void EphemerisForm::nowClicked() {
+    goTo(std::nullopt);
+    showTime();
+    emit timeChosen();
+}
+
+void EphemerisForm::useClicked() {
+    // "Now" is the moment of Use, not of loading; the window shows the time it used.
+    if (followsNow_) {
+        goTo(std::nullopt);
+        showTime();
+    }
+    const auto rate = RateAt(table_, time_);
+    if (!std::holds_alternative<Rate>(rate)) return;
+    const QString target =
+        table_.target.empty() ? origin_->text() : QString::fromStdString(table_.target);
+    emit rateUsed(
+        std::get<Rate>(rate),
+        QString("Motion and PA from the ephemeris of %1 at %2 UTC.").arg(target, UtcText(time_)));
+}

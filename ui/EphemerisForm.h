@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "ephemeris/Rate.h"
+#include "ephemeris/Table.h"
+
+class QDateTime;
+class QDateTimeEdit;
+class QLabel;
+class QPushButton;
+
+// Where "now" comes from; tests give a clock of their own.
+using UtcClock = std::function<Pelindra::Ephemeris::UtcMs()>;
+Pelindra::Ephemeris::UtcMs SystemUtcNow();
+
+// The modeless window that shows an ephemeris just read: what it is for (target, observer,
+// span, step), the UTC time of the exposure, and the motion at that time. Use hands the
+// motion to the main window, which owns this window.
+class EphemerisForm : public QDialog {
+    Q_OBJECT
+
+  public:
+    EphemerisForm(UtcClock clock, QWidget* owner);
+
+    // Shows a table read from `origin` (a file, or a description such as "pasted text").
+    // The time starts at `time` when given, else at now; either is kept within the rows'
+    // span, with a note saying so.
+    void showTable(Pelindra::Ephemeris::Table table, const QString& origin,
+                   std::optional<Pelindra::Ephemeris::UtcMs> time);
+    // nullopt while the time follows now.
+    std::optional<Pelindra::Ephemeris::UtcMs> chosenTime() const;
+
+  signals:
+    // The user set a time, or went back to now.
+    void timeChosen();
+    // `source` says which ephemeris and time the rate comes from, for the main window.
+    void rateUsed(const Pelindra::Ephemeris::Rate& rate, const QString& source);
+
+  private:
+    void buildControls();
+    // Moves to the time remembered from an earlier run, or to now, kept within the span.
+    void goTo(std::optional<Pelindra::Ephemeris::UtcMs> remembered);
+    void showTime();
+    void showRate();
+    void timeEdited(const QDateTime& edited);
+    void nowClicked();
+    void useClicked();
+
+    UtcClock clock_;
+    Pelindra::Ephemeris::Table table_;
+    Pelindra::Ephemeris::UtcMs time_ = 0;
+    bool followsNow_ = true;
+    bool settingTime_ = false;  // the editor's change signal then comes from the program
+
+    QLabel* target_;
+    QLabel* site_;
+    QLabel* span_;
+    QLabel* step_;
+    QLabel* origin_;
+    QDateTimeEdit* timeEdit_;
+    QPushButton* now_;
+    QLabel* note_;
+    QLabel* motionPerMinute_;
+    QLabel* motionPerHour_;
+    QLabel* positionAngle_;
+    QLabel* eastRate_;
+    QLabel* northRate_;
+    QPushButton* use_;
+    QPushButton* close_;
+};
