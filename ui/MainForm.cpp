@@ -18,9 +18,7 @@
 #include <QUrl>
 
 #include "core/IntervalRepair.h"
-#include "core/NumberText.h"
 #include "core/Offsets.h"
-#include "core/Rounding.h"
 #include "core/StoreNumber.h"
 #include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
@@ -379,15 +377,14 @@ void MainForm::EphemerisTimeChosen() {
 }
 
 void MainForm::UseEphemerisRate(const Rate& rate, const QString& source) {
-    const auto motion = ToSingle(rate.MotionArcsecPerMinute());
-    const auto pa = ToSingle(rate.PositionAngleDegrees());
-    if (!motion || !pa) {
+    const std::optional<std::string> motion = rate.MotionText();
+    if (!motion) {
         ShowError(std::string(kOverflowMessage));
         return;
     }
     // As if typed: each write runs the box's own change handling.
-    SetMotionText(NumberText(*motion));
-    SetPAText(NumberText(*pa));
+    SetMotionText(*motion);
+    SetPAText(rate.PositionAngleText());
     ShowEphemerisSource(source);
 }
 
