@@ -22,6 +22,19 @@ ln -s "$TOOL" "$TMP/build/bin/pelindra-track"
 cd "$TMP" || fail "no temporary folder"
 export XDG_CONFIG_HOME="$TMP/config" HOME="$TMP/home" LC_ALL=C.UTF-8 LANG=C.UTF-8
 
+# The ephemeris the examples name, covering the time they ask for.
+cat >2P.txt <<'TABLE'
+Target body name: 2P/Encke                        {source: JPL#K232/1}
+Center-site name: GEOCENTRIC
+*******************************************************************************
+ Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  dRA*cosD d(DEC)/dt
+******************************************************************
+$$SOE
+ 2026-Dec-07 21:00     08 21 31.08 +02 30 58.7  45.00000 -60.00000
+ 2026-Dec-07 22:00 *m  08 21 34.08 +02 29 58.7  90.00000  30.00000
+$$EOE
+TABLE
+
 grep -E '^    build/bin/pelindra-track ' "$ROOT/README.md" | sed 's/^    //' >commands
 [ "$(wc -l <commands)" -ge 2 ] || fail "the README shows fewer than two pelindra-track examples"
 promised=$(grep -o 'offsets per interval, `[^`]*`' "$ROOT/README.md" | sed 's/.*`\(.*\)`/\1/')
@@ -31,6 +44,8 @@ while read -r example; do
     eval "$example" >out 2>err </dev/null || fail "\"$example\" failed: $(cat err)"
     [ -s err ] && fail "\"$example\" complained: $(cat err)"
     case $example in
+        *--rate*) grep -qxE '[0-9]+\.[0-9]{6} [0-9]+\.[0-9]{4}' out ||
+            fail "\"$example\" printed \"$(cat out)\", not a motion and an angle" ;;
         *--offsets*) [ "$(cat out)" = "$promised" ] ||
             fail "\"$example\" printed \"$(cat out)\", the README says \"$promised\"" ;;
         *" -o "*) file=${example##* -o }
