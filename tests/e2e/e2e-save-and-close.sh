@@ -6,7 +6,8 @@
 # back and that File > Exit writes them too. A third opens a Horizons table through
 # File > Open Ephemeris... and the real chooser, types the time into the ephemeris window,
 # presses Use, saves a track and exits: the track and the settings file, with the
-# ephemeris remembered, are compared byte for byte.
+# ephemeris remembered, are compared byte for byte. A fourth does the same with the other
+# formats: a Horizons CSV table, an API reply and a copied MPC table.
 #
 # Usage: e2e-save-and-close.sh <path to pelindra>
 set -u
@@ -199,5 +200,49 @@ expect_file "track file from the ephemeris" "$TMP/expected-3.trk" "$TRK3"
     printf '%s\r\n' "[Ephemeris]" "File=$EPHEMERIS" "Time=2024-03-10T02:30:00Z"
 } >"$TMP/expected-3.ini"
 expect_file "settings file with the ephemeris" "$TMP/expected-3.ini" "$INI"
+
+# Run 4: the same night as a Horizons CSV table, an API reply (JSON) and a copied MPC table
+# ("/hr, the motion to two decimals and the P.A. to one): each is opened, set to 02:30 and
+# used; the settings file shows what reached Motion and Position Angle.
+mkdir -p "$TMP/formats"
+printf '%s\n' "Target body name: 12P/Pons-Brooks              {source: JPL#K241/2}" \
+    "Center-site name: Sierra Stars Observatory, Markleeville" "$STARS" \
+    " Date__(UT)__HR:MN, Date_________JDUT, , , R.A._(ICRF), DEC_(ICRF),  dRA*cosD, d(DEC)/dt," \
+    "$STARS" '$$SOE' \
+    " 2024-Mar-10 02:00, 2460379.583333333, *, ,    26.55142,  30.21267,   21.6000,   43.2000," \
+    " 2024-Mar-10 03:00, 2460379.625000000, *, ,    26.56150,  30.22600,   64.8000,  129.6000," \
+    '$$EOE' >"$TMP/formats/pons-brooks.csv"
+python3 -c 'import json, sys
+print(json.dumps({"signature": {"source": "NASA/JPL Horizons API", "version": "1.2"},
+                  "result": open(sys.argv[1]).read()}))' "$EPHEMERIS" >"$TMP/formats/pons-brooks.json"
+printf '%s\n' "12P" \
+    "Date       UT      R.A. (J2000) Decl.    Delta     r     El.    Ph.   m1     Sky Motion" \
+    '            h m s                                                            "/hr     P.A.' \
+    "2024 03 10 020000 01 46 12.3 +30 12 46   1.543   1.114   45.3  40.1  10.2   48.30     26.6" \
+    "2024 03 10 030000 01 46 14.8 +30 13 34   1.543   1.114   45.3  40.1  10.2  144.90     26.6" \
+    >"$TMP/formats/pons-brooks-mpc.txt"
+for entry in "pons-brooks.csv 1.609969 26.56505" "pons-brooks.json 1.609969 26.56505" \
+    "pons-brooks-mpc.txt 1.61 26.6"; do
+    read -r name motion angle <<<"$entry"
+    start_app
+    file_menu e
+    wait_for 15 visible_window "Open Ephemeris" || fail "the ephemeris chooser did not open ($name)"
+    CHOOSER=$(visible_window "Open Ephemeris")
+    focus "$CHOOSER" || fail "the ephemeris chooser did not take the keyboard focus ($name)"
+    xdotool type "$TMP/formats/$name"
+    xdotool key Return
+    wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open for $name"
+    focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus ($name)"
+    xdotool type 20240310023000
+    xdotool key alt+u
+    focus "$MAIN" || fail "the main window did not take the keyboard focus back ($name)"
+    file_menu x
+    wait_for_exit "File > Exit after using $name"
+    {
+        settings_text "$motion" "$angle" 15 "$TMP"
+        printf '%s\r\n' "[Ephemeris]" "File=$TMP/formats/$name" "Time=2024-03-10T02:30:00Z"
+    } >"$TMP/expected-4.ini"
+    expect_file "settings file after using $name" "$TMP/expected-4.ini" "$INI"
+done
 
 echo "PASS"
