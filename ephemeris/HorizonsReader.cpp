@@ -148,8 +148,11 @@ bool Usable(const HorizonsField& field) {
     return field.kind != HorizonsField::Kind::Unreadable && std::fabs(field.value) <= kLargestValue;
 }
 
+// Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "\"" + std::string.
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted(1, '"');
+    quoted.append(text).push_back('"');
+    return quoted;
 }
 
 // A table of plain text or CSV, from the header block to $$EOE.
