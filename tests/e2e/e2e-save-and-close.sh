@@ -105,6 +105,14 @@ expect_file() {
     fi
 }
 
+window_height() {
+    xdotool getwindowgeometry --shell "$1" | sed -n 's/^HEIGHT=//p'
+}
+
+taller_than() {
+    [ "$(window_height "$1")" -gt "$2" ]
+}
+
 mkdir -p "$TMP/config/Pelindra" "$TMP/start" "$TMP/cache" "$TMP/data" "$TMP/runtime"
 chmod 700 "$TMP/runtime"
 # East side, German mount, pixel size 1.8, 1.5 minutes; the chooser opens in start/.
@@ -179,7 +187,10 @@ EPHEMERIS_WINDOW=$(visible_window "Ephemeris")
 focus "$EPHEMERIS_WINDOW" || fail "the ephemeris window did not take the keyboard focus"
 # The time editor has the focus with its year selected; each full section moves on.
 xdotool type 20240310023000
+drawn_height=$(window_height "$MAIN")
 xdotool key alt+u
+# Use adds the source line under the main window, which grows by it.
+wait_for 10 taller_than "$MAIN" "$drawn_height" || fail "Use did not take the rate"
 focus "$MAIN" || fail "the main window did not take the keyboard focus back"
 file_menu s
 wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
@@ -234,7 +245,10 @@ for entry in "pons-brooks.csv 1.609969 26.56505" "pons-brooks.json 1.609969 26.5
     wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open for $name"
     focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus ($name)"
     xdotool type 20240310023000
+    drawn_height=$(window_height "$MAIN")
     xdotool key alt+u
+    # Use adds the source line under the main window, which grows by it.
+    wait_for 10 taller_than "$MAIN" "$drawn_height" || fail "Use did not take the rate from $name"
     focus "$MAIN" || fail "the main window did not take the keyboard focus back ($name)"
     file_menu x
     wait_for_exit "File > Exit after using $name"
