@@ -113,6 +113,28 @@ taller_than() {
     [ "$(window_height "$1")" -gt "$2" ]
 }
 
+# Opens the ephemeris $1 through File > Open Ephemeris... and the real chooser, types
+# 2024-03-10 02:30:00 into the ephemeris window's time editor and presses Use.
+use_ephemeris() {
+    local chooser drawn_height
+    file_menu e
+    wait_for 15 visible_window "Open Ephemeris" || fail "the ephemeris chooser did not open for $1"
+    chooser=$(visible_window "Open Ephemeris")
+    focus "$chooser" || fail "the ephemeris chooser did not take the keyboard focus"
+    xdotool type "$1"
+    xdotool key Return
+    wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open for $1"
+    focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus"
+    # The time editor has the focus with its year selected; each full section moves on.
+    xdotool type 20240310023000
+    drawn_height=$(window_height "$MAIN")
+    xdotool key alt+u
+    # Use adds the source line under the main window, which grows by it; only then may the
+    # focus move on, or the key could reach the main window instead.
+    wait_for 10 taller_than "$MAIN" "$drawn_height" || fail "Use did not take the rate from $1"
+    focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+}
+
 mkdir -p "$TMP/config/Pelindra" "$TMP/start" "$TMP/cache" "$TMP/data" "$TMP/runtime"
 chmod 700 "$TMP/runtime"
 # East side, German mount, pixel size 1.8, 1.5 minutes; the chooser opens in start/.
@@ -176,22 +198,7 @@ printf '%s\n' "$STARS" "Ephemeris / API_USER Sun Mar 10 01:00:00 2024 Pasadena, 
     "Column meaning:" >"$EPHEMERIS"
 TRK3="$TMP/comet.trk"
 start_app
-file_menu e
-wait_for 15 visible_window "Open Ephemeris" || fail "the ephemeris chooser did not open"
-CHOOSER=$(visible_window "Open Ephemeris")
-focus "$CHOOSER" || fail "the ephemeris chooser did not take the keyboard focus"
-xdotool type "$EPHEMERIS"
-xdotool key Return
-wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open"
-EPHEMERIS_WINDOW=$(visible_window "Ephemeris")
-focus "$EPHEMERIS_WINDOW" || fail "the ephemeris window did not take the keyboard focus"
-# The time editor has the focus with its year selected; each full section moves on.
-xdotool type 20240310023000
-drawn_height=$(window_height "$MAIN")
-xdotool key alt+u
-# Use adds the source line under the main window, which grows by it.
-wait_for 10 taller_than "$MAIN" "$drawn_height" || fail "Use did not take the rate"
-focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+use_ephemeris "$EPHEMERIS"
 file_menu s
 wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
 CHOOSER=$(visible_window "Save Track File")
@@ -236,20 +243,7 @@ for entry in "pons-brooks.csv 1.609969 26.56505" "pons-brooks.json 1.609969 26.5
     "pons-brooks-mpc.txt 1.61 26.6"; do
     read -r name motion angle <<<"$entry"
     start_app
-    file_menu e
-    wait_for 15 visible_window "Open Ephemeris" || fail "the ephemeris chooser did not open ($name)"
-    CHOOSER=$(visible_window "Open Ephemeris")
-    focus "$CHOOSER" || fail "the ephemeris chooser did not take the keyboard focus ($name)"
-    xdotool type "$TMP/formats/$name"
-    xdotool key Return
-    wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open for $name"
-    focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus ($name)"
-    xdotool type 20240310023000
-    drawn_height=$(window_height "$MAIN")
-    xdotool key alt+u
-    # Use adds the source line under the main window, which grows by it.
-    wait_for 10 taller_than "$MAIN" "$drawn_height" || fail "Use did not take the rate from $name"
-    focus "$MAIN" || fail "the main window did not take the keyboard focus back ($name)"
+    use_ephemeris "$TMP/formats/$name"
     file_menu x
     wait_for_exit "File > Exit after using $name"
     {
