@@ -12,34 +12,47 @@ namespace Pelindra::Core {
 namespace {
 
 // The order of the operations is part of the result; keep it as written.
-double AxisOffset(const TrackParams& p, double trig) {
-    return ((-static_cast<double>(p.Motion) * trig) * static_cast<double>(p.TimeInterval)) /
+double AxisOffset(const TrackParams& p, float motion, float intervalSeconds, double trig) {
+    return ((-static_cast<double>(motion) * trig) * static_cast<double>(intervalSeconds)) /
            static_cast<double>(p.PixSize) / 60.0;
 }
 
 }  // namespace
 
+std::optional<PixelOffset> OffsetFor(const TrackParams& setup, float motion, float positionAngle,
+                                     float intervalSeconds) {
+    // An angle of 0 leaves the position angle exactly as it was.
+    const double r =
+        (static_cast<double>(positionAngle) - static_cast<double>(setup.CameraAngle)) * DegToRad;
+    const std::optional<float> x =
+        ToSingle(AxisOffset(setup, motion, intervalSeconds, std::sin(r)));
+    const std::optional<float> y =
+        ToSingle(AxisOffset(setup, motion, intervalSeconds, std::cos(r)));
+    if (!x || !y) return std::nullopt;
+    PixelOffset offset{*x, *y};
+
+    // With a fork mount the West flags apply on both sides of the pier.
+    if (setup.MountType == -1 || setup.EastWest == -1) {
+        if (setup.RaRevWest == 1) offset.x = -offset.x;
+        if (setup.DecRevWest == 1) offset.y = -offset.y;
+    }
+    if (setup.MountType == 0 && setup.EastWest == 0) {
+        if (setup.RARevEast == 1) offset.x = -offset.x;
+        if (setup.DecRevEast == 1) offset.y = -offset.y;
+    }
+    return offset;
+}
+
 UpdateResult UpdateOffsets(TrackParams& params, OffsetDisplay& display, Messages& messages,
                            std::string_view decimalSeparator) {
-    const double r = static_cast<double>(params.PA) * DegToRad;
-    const std::optional<float> x = ToSingle(AxisOffset(params, std::sin(r)));
-    const std::optional<float> y = ToSingle(AxisOffset(params, std::cos(r)));
-    if (!x || !y) {
+    const std::optional<PixelOffset> offset =
+        OffsetFor(params, params.Motion, params.PA, params.TimeInterval);
+    if (!offset) {
         messages.ShowError(std::string(kOverflowMessage));
         return UpdateResult::Overflow;
     }
-    float X = *x;
-    float Y = *y;
-
-    // With a fork mount the West flags apply on both sides of the pier.
-    if (params.MountType == -1 || params.EastWest == -1) {
-        if (params.RaRevWest == 1) X = -X;
-        if (params.DecRevWest == 1) Y = -Y;
-    }
-    if (params.MountType == 0 && params.EastWest == 0) {
-        if (params.RARevEast == 1) X = -X;
-        if (params.DecRevEast == 1) Y = -Y;
-    }
+    const float X = offset->x;
+    const float Y = offset->y;
 
     // Zero, negative zero included, counts as "-".
     params.SignX.assign(1, X > 0 ? '+' : '-');

@@ -20,6 +20,9 @@ struct TrackParams {
     std::int16_t RARevEast = 0;
     std::int16_t DecRevEast = 0;
     std::string Directory;  // folder last used for saving, UTF-8
+    // Position angle on the sky, from north through east, of the camera's +Y axis. Not one
+    // of the twelve classic entries: 0 keeps every number as it always was.
+    float CameraAngle = 0;  // degrees
 
     // Outputs, written only by UpdateOffsets.
     float DeltaX = 0;

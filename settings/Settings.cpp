@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include "core/AtomicFile.h"
 #include "core/IntervalRepair.h"
@@ -123,6 +124,15 @@ std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
 
     const auto ephemerisFile = ini.Read("Ephemeris", "File");
     const auto ephemerisTime = ini.Read("Ephemeris", "Time");
+    params.CameraAngle = entries.Number("Camera", "Angle", "0");
+    Preferences preferences;
+    preferences.followEphemeris = entries.Flag("Ephemeris", "Follow", "0") != 0;
+    preferences.sensorWidthPixels = std::max<int>(0, entries.Whole("Camera", "Sensor Width", "0"));
+    preferences.sensorHeightPixels =
+        std::max<int>(0, entries.Whole("Camera", "Sensor Height", "0"));
+    preferences.nightMode = entries.Flag("View", "Night Mode", "0") != 0;
+    view.SetPreferences(preferences);
+
     if (ephemerisFile || ephemerisTime) {
         view.SetEphemerisMemory({ephemerisFile.value_or(""), ephemerisTime.value_or("")});
     }
@@ -159,6 +169,24 @@ std::optional<std::string> SaveSettings(const TrackParams& params, const Setting
     ini.Write("Mount", "Ra Direction East", NumberText(params.RARevEast));
     ini.Write("Mount", "Dec Direction East", NumberText(params.DecRevEast));
     ini.Write("Directory", "Current Directory", params.Directory);
+    // Entries past the classic twelve appear only once they mean something.
+    auto writeAdded = [&](const char* section, const char* key, const std::string& value,
+                          bool isDefault) {
+        if (!isDefault || ini.Read(section, key)) ini.Write(section, key, value);
+    };
+    writeAdded("Camera", "Angle", NumberText(params.CameraAngle), params.CameraAngle == 0);
+    if (const auto preferences = view.PreferencesToSave()) {
+        writeAdded("Ephemeris", "Follow", FlagText(preferences->followEphemeris ? kTrue : kFalse),
+                   !preferences->followEphemeris);
+        writeAdded("Camera", "Sensor Width",
+                   NumberText(static_cast<std::int16_t>(preferences->sensorWidthPixels)),
+                   preferences->sensorWidthPixels == 0);
+        writeAdded("Camera", "Sensor Height",
+                   NumberText(static_cast<std::int16_t>(preferences->sensorHeightPixels)),
+                   preferences->sensorHeightPixels == 0);
+        writeAdded("View", "Night Mode", FlagText(preferences->nightMode ? kTrue : kFalse),
+                   !preferences->nightMode);
+    }
     if (const auto memory = view.EphemerisMemoryToSave()) {
         ini.Write("Ephemeris", "File", memory->file);
         ini.Write("Ephemeris", "Time", memory->time);

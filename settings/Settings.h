@@ -14,6 +14,17 @@ struct EphemerisMemory {
     std::string time;  // UTC, as FormatUtcTime writes it; empty for "now"
 };
 
+// Choices kept in sections of their own: [Ephemeris] Follow, [Camera] Sensor Width and
+// Sensor Height, [View] Night Mode. An entry is written only when the file already holds
+// it or its value differs from the default, so a user who never makes a choice keeps the
+// file as it was.
+struct Preferences {
+    bool followEphemeris = false;
+    int sensorWidthPixels = 0;  // 0: no sensor size set
+    int sensorHeightPixels = 0;
+    bool nightMode = false;
+};
+
 // The main window's controls that loading and saving the settings touch.
 class SettingsView {
   public:
@@ -31,13 +42,18 @@ class SettingsView {
     // Written only when there is one, so a file of a user who never loads an ephemeris
     // keeps its twelve entries alone.
     virtual std::optional<EphemerisMemory> EphemerisMemoryToSave() const { return std::nullopt; }
+    // Called on every load, with the defaults for entries the file lacks.
+    virtual void SetPreferences(const Preferences&) {}
+    // nullopt leaves the file's own entries as they are.
+    virtual std::optional<Preferences> PreferencesToSave() const { return std::nullopt; }
 };
 
 // "Pelindra.ini" in the user's configuration folder for the application
 // (~/.config/Pelindra/Pelindra.ini on Linux).
 std::string SettingsFilePath();
 
-// Fills the record and the main window's boxes from the settings file. A missing file,
+// Fills the record and the main window's boxes from the settings file; the camera angle
+// comes from [Camera] Angle (0 when absent). A missing file,
 // section or entry, and a value that cannot be used, give the defaults; an interval that
 // is not positive is repaired to 1, as the box repairs it. When something that is not a
 // usable settings file stands in its place (a folder, a pipe, a device, an unreadable or

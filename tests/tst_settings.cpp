@@ -55,7 +55,12 @@ class FakeView : public SettingsView {
     void SetEphemerisMemory(const EphemerisMemory& memory) override { loaded = memory; }
     std::optional<EphemerisMemory> EphemerisMemoryToSave() const override { return toSave; }
 
+    void SetPreferences(const Preferences& p) override { preferences = p; }
+    std::optional<Preferences> PreferencesToSave() const override { return preferencesToSave; }
+
     std::optional<EphemerisMemory> loaded, toSave;
+    Preferences preferences;
+    std::optional<Preferences> preferencesToSave;
 
   private:
     void Log(const char* control, const std::string& value, double field) {
@@ -205,6 +210,8 @@ class TestSettings : public QObject {
     void unusableFile();
     void saveWaitsForAnotherCopy();
     void ephemerisMemory();
+    void addedEntries_data();
+    void addedEntries();
     void filePath();
 };
 
@@ -611,6 +618,43 @@ void TestSettings::ephemerisMemory() {
     QVERIFY(view_->loaded);
     QCOMPARE(QString::fromStdString(view_->loaded->file), "/home/obs/2P.txt");
     QCOMPARE(QString::fromStdString(view_->loaded->time), "2026-12-07T21:30:00Z");
+}
+
+void TestSettings::addedEntries_data() {
+    QTest::addColumn<float>("cameraAngle");
+    QTest::addColumn<bool>("nightMode");
+    QTest::addColumn<QByteArray>("appended");  // to the hand-kept file
+
+    // Defaults add nothing: the file stays byte for byte.
+    QTest::newRow("defaults") << 0.f << false << QByteArray();
+    QTest::newRow("camera turned") << -12.5f << false << QByteArray("[Camera]\r\nAngle=-12.5\r\n");
+    QTest::newRow("night mode") << 0.f << true << QByteArray("[View]\r\nNight Mode=True\r\n");
+}
+
+// Entries past the classic twelve appear only once they differ from their defaults, and
+// then stay, also when set back.
+void TestSettings::addedEntries() {
+    QFETCH(float, cameraAngle);
+    QFETCH(bool, nightMode);
+    QFETCH(QByteArray, appended);
+
+    TrackParams p = Load(kHandKept);
+    QCOMPARE(p.CameraAngle, 0.f);
+    p.CameraAngle = cameraAngle;
+    view_->preferencesToSave = Preferences{};
+    view_->preferencesToSave->nightMode = nightMode;
+    SAVE_OK(p, *view_, Path().toStdString());
+    QCOMPARE(ReadAll(Path()), kHandKept + appended);
+
+    p = Load(QByteArray());
+    QCOMPARE(p.CameraAngle, cameraAngle);
+    QCOMPARE(view_->preferences.nightMode, nightMode);
+    p.CameraAngle = 0;
+    view_->preferencesToSave = Preferences{};
+    SAVE_OK(p, *view_, Path().toStdString());
+    QByteArray back = appended;
+    back.replace("-12.5", " 0").replace("True", "False");
+    QCOMPARE(ReadAll(Path()), kHandKept + back.replace("= 0", "=0"));
 }
 
 void TestSettings::filePath() {
