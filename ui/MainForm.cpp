@@ -411,6 +411,14 @@ void MainForm::ShowEphemerisSource(const QString& text) {
     setFixedSize(sizeHint());
 }
 
+void MainForm::SetPreferences(const Preferences& preferences) {
+    preferences_ = preferences;
+}
+
+std::optional<Preferences> MainForm::PreferencesToSave() const {
+    return preferences_;
+}
+
 void MainForm::SetEphemerisMemory(const EphemerisMemory& memory) {
     rememberedEphemeris_ = memory;
 }

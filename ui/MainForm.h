@@ -58,6 +58,8 @@ class MainForm : public QMainWindow,
     std::string PAText() const override;
     void SetEphemerisMemory(const Pelindra::Settings::EphemerisMemory& memory) override;
     std::optional<Pelindra::Settings::EphemerisMemory> EphemerisMemoryToSave() const override;
+    void SetPreferences(const Pelindra::Settings::Preferences& preferences) override;
+    std::optional<Pelindra::Settings::Preferences> PreferencesToSave() const override;
 
   protected:
     bool focusNextPrevChild(bool next) override;
@@ -109,6 +111,7 @@ class MainForm : public QMainWindow,
     UtcClock clock_;
     QPointer<EphemerisForm> ephemeris_;
     std::optional<Pelindra::Settings::EphemerisMemory> rememberedEphemeris_;  // as read at start
+    Pelindra::Settings::Preferences preferences_;  // as read at start, then as chosen
     std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;      // chosen in this run
     QLabel* ephemerisSource_ = nullptr;  // made on the first Use
 
