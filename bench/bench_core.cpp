@@ -17,6 +17,7 @@
 #include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
 #include "settings/Settings.h"
+#include "trackfile/Steps.h"
 #include "trackfile/TrackWriter.h"
 
 using namespace Pelindra::Core;
@@ -209,6 +210,32 @@ void BM_RateAt(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RateAt);
+
+// The largest track following the ephemeris, a row a minute, from a moment between rows:
+// the steps integrated over each interval, then the lines.
+void BM_FollowingTrackToMemory(benchmark::State& state) {
+    const auto read = Ephemeris::ReadEphemeris(HorizonsTable(false));
+    if (!std::holds_alternative<Ephemeris::Table>(read)) {
+        state.SkipWithError("not read");
+        return;
+    }
+    const Ephemeris::Table& table = std::get<Ephemeris::Table>(read);
+    const Ephemeris::UtcMs start = table.rows.front().time + 1000 * 60'000 + 7'500;
+    const TrackParams p = LargestTrack();
+    for (auto _ : state) {
+        const auto steps = FollowingSteps(table, start, p, kLargestTrack);
+        const auto* lines = std::get_if<Steps>(&steps);
+        if (!lines) {
+            state.SkipWithError("not covered");
+            return;
+        }
+        benchmark::DoNotOptimize(TrackTextFromSteps(*lines, "15", "."));
+    }
+    state.SetItemsProcessed(state.iterations() * kLargestTrack);
+    state.counters["per_line"] = benchmark::Counter(
+        kLargestTrack, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FollowingTrackToMemory)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -5,15 +5,6 @@
 
 namespace Pelindra::Core {
 
-std::optional<float> ToSingle(double value) {
-    // Halfway between FLT_MAX and the next power of two: from here on a float rounds to
-    // infinity. Below it, magnitudes above FLT_MAX round to FLT_MAX.
-    constexpr double kOverflowThreshold = 0x1.ffffffp127;
-    if (!std::isfinite(value) || std::fabs(value) >= kOverflowThreshold) return std::nullopt;
-    if (std::fabs(value) > FLT_MAX) return std::copysign(FLT_MAX, value);
-    return static_cast<float>(value);
-}
-
 double RoundHalfEven(double value) {
     const double floor = std::floor(value);
     const double fraction = value - floor;  // exact

@@ -2,19 +2,28 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <QPointF>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+#include <random>
 
+#include "core/Rounding.h"
+#include "core/StoreNumber.h"
 #include "core/Validation.h"
+#include "ephemeris/Rate.h"
+#include "ephemeris/UtcTime.h"
 #include "tests/support/PrivateMounts.h"
 #include "tests/support/TestFiles.h"
 #include "trackfile/FileExists.h"
 #include "trackfile/SaveCommand.h"
+#include "trackfile/Steps.h"
 #include "trackfile/TrackWriter.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
+using Pelindra::Ephemeris::Table;
+using Pelindra::Ephemeris::UtcMs;
 
 Q_DECLARE_METATYPE(TrackParams)
 
@@ -58,6 +67,12 @@ class FakeUi : public SaveCommandUi {
     std::string TimeIntervalText() override { return intervalText; }
     bool AllEntriesStored() override { return entriesStored; }
     bool entriesStored = true;
+    std::optional<EphemerisStart> FollowedEphemeris() override {
+        if (!followed) return std::nullopt;
+        return EphemerisStart{*followed, followedFrom};
+    }
+    const Table* followed = nullptr;  // the user chose to follow this ephemeris
+    UtcMs followedFrom = 0;
 };
 
 // German mount on the East side, nothing reversed, as in both worked examples.
@@ -81,6 +96,33 @@ TrackParams Example2() {
 
 const QByteArrayList kExample1 = {"15 -1.0 -1.4", "15 -1.0 -1.4", "15 -0.9 -1.3",
                                   "15 -1.0 -1.4", "15 -0.9 -1.4", "15 -1.0 -1.3"};
+
+// A moment of the night the ephemerides below describe: 2026-12-07 21:00 UTC plus minutes.
+UtcMs Night(double minutes) {
+    return *Pelindra::Ephemeris::ParseUtcTime("2026-12-07T21:00") + std::llround(minutes * 60000);
+}
+
+// Rows as (minutes into the night, eastward and northward rates in arcsec per minute).
+Table Ephemeris(const QList<double>& rows) {
+    Table table;
+    for (qsizetype i = 0; i + 2 < rows.size(); i += 3) {
+        table.rows.push_back({Night(rows[i]), rows[i + 1], rows[i + 2], {}, {}});
+    }
+    return table;
+}
+
+// The X and Y columns of a track text as signed whole tenths, line by line.
+QList<std::pair<qint64, qint64>> Tenths(const std::string& text) {
+    QList<std::pair<qint64, qint64>> columns;
+    for (const QByteArray& line : ToQt(text).split('\n')) {
+        if (line.isEmpty()) continue;
+        const QByteArrayList fields = line.chopped(1).split(' ');
+        if (fields.size() != 3) return {};
+        columns.append(
+            {std::llround(fields[1].toDouble() * 10), std::llround(fields[2].toDouble() * 10)});
+    }
+    return columns;
+}
 
 QByteArrayList Example2Lines(const QByteArray& interval) {
     QByteArrayList lines = Repeat(interval + " +1.4 +0.5", 4);
@@ -110,6 +152,12 @@ class TestTrackFile : public QObject {
     void trackTextStaysWithinATenth_data();
     void trackTextStaysWithinATenth();
     void trackTextOverflow();
+    void trackTextFromSteps_data();
+    void trackTextFromSteps();
+    void followingSteps_data();
+    void followingSteps();
+    void followingStaysWithinATenth_data();
+    void followingStaysWithinATenth();
 
     void fileExists_data();
     void fileExists();
@@ -121,6 +169,10 @@ class TestTrackFile : public QObject {
     void firstValidationStopsBeforeChooser_data();
     void firstValidationStopsBeforeChooser();
     void recordReadAfterChooser();
+    void followingConstantRateAsTyped_data();
+    void followingConstantRateAsTyped();
+    void followingCoverage_data();
+    void followingCoverage();
     void cancel_data();
     void cancel();
     void overwrite_data();
@@ -266,6 +318,154 @@ void TestTrackFile::trackTextOverflow() {
     p.SignX = p.SignY = "+";
     QVERIFY(TrackText(p, 1, "15", ".").has_value());
     QVERIFY(!TrackText(p, 2, "15", ".").has_value());
+}
+
+void TestTrackFile::trackTextFromSteps_data() {
+    QTest::addColumn<QList<QPointF>>("steps");
+    QTest::addColumn<QByteArrayList>("expected");
+
+    // X: written ahead by 0.12 on line 4, which writes nothing; then the steps turn back,
+    // and line 8 is corrected to nothing from the other side, still signed as its step.
+    // Y: a step of zero writes "-" unless it is above zero; then the signs alternate.
+    const QList<double> x = {0.07, 0.07, 0.07, 0.07, -0.065, -0.065, -0.065, -0.065};
+    const QList<double> y = {0.0, -0.0, 0.01, -0.01, 0.26, -0.26, 0.26, -0.26};
+    QList<QPointF> steps;
+    for (qsizetype i = 0; i < x.size(); ++i) steps << QPointF(x[i], y[i]);
+    QTest::newRow("signs change from line to line")
+        << steps << QByteArrayList{"15 +0.1 -0.0", "15 +0.1 -0.0", "15 +0.1 +0.0", "15 +0.0 -0.0",
+                                   "15 -0.1 +0.3", "15 -0.1 -0.3", "15 -0.1 +0.3", "15 -0.0 -0.3"};
+}
+
+void TestTrackFile::trackTextFromSteps() {
+    QFETCH(QList<QPointF>, steps);
+    QFETCH(QByteArrayList, expected);
+
+    Steps exact;
+    for (const QPointF& step : steps) exact.push_back({float(step.x()), float(step.y())});
+    const auto text = TrackTextFromSteps(exact, "15", ".");
+    QVERIFY(text.has_value());
+    QCOMPARE(ToQt(*text), Lines(expected));
+}
+
+void TestTrackFile::followingSteps_data() {
+    QTest::addColumn<QList<double>>("rows");  // minutes, east and north "/min
+    QTest::addColumn<double>("startMinutes");
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<float>("pixSize");
+    QTest::addColumn<QList<QPointF>>("expected");  // pixels, worked out by hand
+
+    // East from 0 to 1 "/min over the hour: minute k moves (2k + 1) / 120 arcsec, six times
+    // less than that many 0.05" pixels, along -X.
+    QList<QPointF> rising;
+    for (int k = 0; k < 60; ++k) rising << QPointF(-(2 * k + 1) / 6.0, 0);
+    QTest::newRow("rate rising linearly")
+        << QList<double>{0, 0, 0, 60, 1, 0} << 0.0 << 60.0f << 0.05f << rising;
+    // East 0, 1, 0 "/min at 0, 30 and 60 minutes; 20-minute lines from minute 5 move 10
+    // arcsec, then 4.5833 before the row at 30 and 11.25 after it.
+    QTest::newRow("a row inside a line")
+        << QList<double>{0, 0, 0, 30, 1, 0, 60, 0, 0} << 5.0 << 1200.0f << 1.0f
+        << QList<QPointF>{{-10, 0}, {-15.833333, 0}};
+    // North from +1 to -1 "/min, zero at 30 minutes, east 0.5 "/min throughout: 25-minute
+    // lines move 14.5833 arcsec north, then 6.25 south, and 12.5 east each.
+    QTest::newRow("the rate turns within a line")
+        << QList<double>{0, 0.5, 1, 60, 0.5, -1} << 0.0 << 1500.0f << 1.0f
+        << QList<QPointF>{{-12.5, -14.583333}, {-12.5, 6.25}};
+}
+
+void TestTrackFile::followingSteps() {
+    QFETCH(QList<double>, rows);
+    QFETCH(double, startMinutes);
+    QFETCH(float, interval);
+    QFETCH(float, pixSize);
+    QFETCH(QList<QPointF>, expected);
+
+    const TrackParams p = Params(0, 0, pixSize, 0, interval);
+    const auto steps =
+        FollowingSteps(Ephemeris(rows), Night(startMinutes), p, int(expected.size()));
+    const auto* problem = std::get_if<std::string>(&steps);
+    QVERIFY2(!problem, problem ? problem->c_str() : "");
+    const Steps& actual = std::get<Steps>(steps);
+    QCOMPARE(qsizetype(actual.size()), expected.size());
+    for (qsizetype k = 0; k < expected.size(); ++k) {
+        const auto near = [](float value, double hand) {
+            return std::fabs(value - hand) <= 1e-5 * std::max(1.0, std::fabs(hand));
+        };
+        QVERIFY2(near(actual[k].x, expected[k].x()) && near(actual[k].y, expected[k].y()),
+                 qPrintable(QString("line %1: %2 %3").arg(k).arg(actual[k].x).arg(actual[k].y)));
+    }
+}
+
+void TestTrackFile::followingStaysWithinATenth_data() {
+    QTest::addColumn<unsigned>("seed");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<float>("pixSize");
+    QTest::addColumn<double>("largestRate");  // "/min, either way along each axis
+
+    QTest::newRow("a night of 15 s lines") << 1u << 2880 << 15.0f << 1.8f << 2.0;
+    QTest::newRow("the longest track, 1 s lines, a fast flyby")
+        << 2u << 32767 << 1.0f << 0.5f << 20.0;
+    QTest::newRow("the longest track, 15 s lines, a slow comet")
+        << 3u << 32767 << 15.0f << 2.2f << 0.3;
+    QTest::newRow("7.5 s lines, fine pixels") << 4u << 10000 << 7.5f << 0.3f << 1.0;
+}
+
+// Rates drawn at random every ten minutes, each axis changing sign again and again: after
+// every line the written steps, summed, stay less than a tenth from the exact steps summed,
+// and each written step within 0.15 of its exact step.
+void TestTrackFile::followingStaysWithinATenth() {
+    QFETCH(unsigned, seed);
+    QFETCH(int, lines);
+    QFETCH(float, interval);
+    QFETCH(float, pixSize);
+    QFETCH(double, largestRate);
+
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> rate(-largestRate, largestRate);
+    QList<double> rows;
+    const double minutes = lines * double(interval) / 60 + 20;
+    for (double minute = 0; minute <= minutes; minute += 10)
+        rows << minute << rate(random) << rate(random);
+    const UtcMs start = Night(std::uniform_real_distribution<double>(0, 10)(random));
+    TrackParams p = Params(0, 0, pixSize, 0, interval);
+    p.EastWest = kTrue;
+    p.RaRevWest = 1;
+
+    const auto steps = FollowingSteps(Ephemeris(rows), start, p, lines);
+    QVERIFY(std::holds_alternative<Steps>(steps));
+    const Steps& exact = std::get<Steps>(steps);
+    const auto text = TrackTextFromSteps(exact, "15", ".");
+    QVERIFY(text.has_value());
+    const auto written = Tenths(*text);
+    QCOMPARE(written.size(), qsizetype(lines));
+
+    // The running totals are singles: each line's roundings may move them by a unit in the
+    // last place of what they hold, which the bound allows for.
+    double exactX = 0, exactY = 0, slackX = 0, slackY = 0;
+    qint64 writtenX = 0, writtenY = 0;
+    bool turnsX = false, turnsY = false;
+    for (int k = 0; k < lines; ++k) {
+        const double x = exact[std::size_t(k)].x, y = exact[std::size_t(k)].y;
+        exactX += x;
+        exactY += y;
+        writtenX += written[k].first;
+        writtenY += written[k].second;
+        slackX +=
+            std::ldexp(std::fabs(exactX) + std::fabs(writtenX / 10.0) + std::fabs(x) + 1, -22);
+        slackY +=
+            std::ldexp(std::fabs(exactY) + std::fabs(writtenY / 10.0) + std::fabs(y) + 1, -22);
+        const QString where = QString("line %1").arg(k + 1);
+        QVERIFY2(std::fabs(writtenX / 10.0 - exactX) < 0.1 + slackX, qPrintable(where));
+        QVERIFY2(std::fabs(writtenY / 10.0 - exactY) < 0.1 + slackY, qPrintable(where));
+        QVERIFY2(std::fabs(written[k].first / 10.0 - x) <= 0.15 + std::ldexp(std::fabs(x) + 1, -22),
+                 qPrintable(where));
+        QVERIFY2(
+            std::fabs(written[k].second / 10.0 - y) <= 0.15 + std::ldexp(std::fabs(y) + 1, -22),
+            qPrintable(where));
+        turnsX = turnsX || (k > 0 && (x > 0) != (exact[std::size_t(k) - 1].x > 0));
+        turnsY = turnsY || (k > 0 && (y > 0) != (exact[std::size_t(k) - 1].y > 0));
+    }
+    QVERIFY(turnsX && turnsY);
 }
 
 void TestTrackFile::fileExists_data() {
@@ -465,6 +665,141 @@ void TestTrackFile::recordReadAfterChooser() {
     QCOMPARE(SaveTrackFile(p, invalid, "."), SaveResult::NotWritten);
     QCOMPARE(invalid.messages, QStringList{QString(kPixelSizeMessage.data())});
     QVERIFY(!QFileInfo::exists(Path("invalid.trk")));
+}
+
+void TestTrackFile::followingConstantRateAsTyped_data() {
+    QTest::addColumn<double>("east");  // "/min, the same on every row
+    QTest::addColumn<double>("north");
+    QTest::addColumn<QByteArray>("motion");  // what Use writes into the boxes
+    QTest::addColumn<QByteArray>("pa");
+    QTest::addColumn<TrackParams>("params");
+    QTest::addColumn<QByteArray>("interval");
+
+    // 2.5 "/min toward 30 degrees.
+    const double east30 = 1.25, north30 = 2.1650635094610964;
+    QTest::newRow("East side, 15 s") << east30 << north30 << QByteArray(" 2.5") << QByteArray(" 30")
+                                     << Params(0, 0, 1.8f, 60, 15) << QByteArray("15");
+    TrackParams west = Params(0, 0, 0.7f, 90, 8);
+    west.EastWest = kTrue;
+    west.RaRevWest = west.DecRevWest = 1;
+    QTest::newRow("West side, both flags, 8 s")
+        << 0.75 << -1.0 << QByteArray(" 1.25") << QByteArray(" 143.1301") << west
+        << QByteArray("8");
+    TrackParams fork = Params(0, 0, 2.2f, 45, 7.5f);
+    fork.MountType = kTrue;
+    fork.RaRevWest = 1;
+    fork.CameraAngle = 30;
+    QTest::newRow("fork, a camera angle, 7.5 s")
+        << 0.0 << -1.5 << QByteArray(" 1.5") << QByteArray(" 180") << fork << QByteArray("7.5");
+    QTest::newRow("a night of 2400 lines")
+        << east30 << north30 << QByteArray(" 2.5") << QByteArray(" 30")
+        << Params(0, 0, 0.37f, 600, 15) << QByteArray("15");
+}
+
+// An ephemeris whose rate never changes writes the very file its motion and PA write when
+// typed, whatever the boxes hold meanwhile.
+void TestTrackFile::followingConstantRateAsTyped() {
+    QFETCH(double, east);
+    QFETCH(double, north);
+    QFETCH(QByteArray, motion);
+    QFETCH(QByteArray, pa);
+    QFETCH(TrackParams, params);
+    QFETCH(QByteArray, interval);
+
+    // Values that survive single precision: the texts read back as the rate's own singles.
+    const Pelindra::Ephemeris::Rate rate{east, north};
+    QCOMPARE(rate.MotionText().value_or(""), motion.toStdString());
+    QCOMPARE(rate.PositionAngleText(), pa.toStdString());
+
+    FakeUi typing;
+    typing.choice = Path("typed.trk").toStdString();
+    typing.intervalText = interval.toStdString();
+    TrackParams typed = params;
+    QCOMPARE(StoreNumber(motion.toStdString(), typed.Motion, typing), StoreResult::Stored);
+    QCOMPARE(StoreNumber(pa.toStdString(), typed.PA, typing), StoreResult::Stored);
+    QCOMPARE(typed.Motion, *ToSingle(rate.MotionArcsecPerMinute()));
+    QCOMPARE(typed.PA, float(rate.PositionAngleDegrees()));
+    QCOMPARE(SaveTrackFile(typed, typing, "."), SaveResult::Written);
+
+    // Rows at uneven steps, the start between two of them and off the whole second.
+    const Table table = Ephemeris({0, east, north, 7, east, north, 19, east, north, 60, east, north,
+                                   181, east, north, 700, east, north});
+    FakeUi following;
+    following.choice = Path("followed.trk").toStdString();
+    following.intervalText = interval.toStdString();
+    following.followed = &table;
+    following.followedFrom = Night(3.2875);
+    TrackParams boxes = params;
+    boxes.Motion = 12;
+    boxes.PA = 35;
+    QCOMPARE(SaveTrackFile(boxes, following, "."), SaveResult::Written);
+    QCOMPARE(following.messages, QStringList());
+
+    const QByteArray bytes = ReadAll(Path("typed.trk"));
+    QCOMPARE(bytes.count("\r\n"), qRound(params.TotalTime * 60 / params.TimeInterval));
+    QCOMPARE(ReadAll(Path("followed.trk")), bytes);
+}
+
+void TestTrackFile::followingCoverage_data() {
+    QTest::addColumn<QList<double>>("rows");
+    QTest::addColumn<double>("startMinutes");
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<int>("lines");        // TotalTime 30 minutes
+    QTest::addColumn<QString>("message");  // empty: written
+
+    const QList<double> hour = {0, 0.5, -0.25, 60, 1.5, 0.5};
+    const QString covers = ", but it covers 2026-12-07T21:00:00Z to 2026-12-07T22:00:00Z";
+    QTest::newRow("starts before the table")
+        << hour << -1.0 << 15.0f << 0
+        << "The track needs the ephemeris from 2026-12-07T20:59:00Z to 2026-12-07T21:29:00Z" +
+               covers;
+    QTest::newRow("ends after the table")
+        << hour << 30.0 + 1.0 / 60 << 15.0f << 0
+        << "The track needs the ephemeris from 2026-12-07T21:30:01Z to 2026-12-07T22:00:01Z" +
+               covers;
+    QTest::newRow("one row covers no time")
+        << QList<double>{0, 0.5, -0.25} << 0.0 << 15.0f << 0
+        << "The track needs the ephemeris from 2026-12-07T21:00:00Z to 2026-12-07T21:30:00Z, but "
+           "it covers 2026-12-07T21:00:00Z to 2026-12-07T21:00:00Z";
+    QTest::newRow("no rows") << QList<double>{} << 0.0 << 15.0f << 0
+                             << "The track needs the ephemeris from 2026-12-07T21:00:00Z to "
+                                "2026-12-07T21:30:00Z, but it holds no row with a rate";
+    QTest::newRow("ends on the last row") << hour << 30.0 << 15.0f << 120 << QString();
+    // 18000 lines of the single 0.1 end 27 microseconds after the last row.
+    QTest::newRow("ends within a millisecond of the last row")
+        << hour << 30.0 << 0.1f << 18000 << QString();
+}
+
+// A table that does not cover the whole track refuses the save, naming both spans, and
+// leaves the file that was there as it was.
+void TestTrackFile::followingCoverage() {
+    QFETCH(QList<double>, rows);
+    QFETCH(double, startMinutes);
+    QFETCH(float, interval);
+    QFETCH(int, lines);
+    QFETCH(QString, message);
+
+    const QByteArray old = "old content\r\n";
+    WriteAll(Path("track.trk"), old);
+    const Table table = Ephemeris(rows);
+    TrackParams p = Params(12, 35, 1.8f, 30, interval);
+    FakeUi ui;
+    ui.choice = Path("track.trk").toStdString();
+    ui.followed = &table;
+    ui.followedFrom = Night(startMinutes);
+    const bool written = SaveTrackFile(p, ui, ".") == SaveResult::Written;
+
+    QCOMPARE(ui.questions, 1);
+    QCOMPARE(Listing(dir_->path()), QStringList{"track.trk"});
+    if (message.isEmpty()) {
+        QVERIFY(written);
+        QCOMPARE(ui.messages, QStringList());
+        QCOMPARE(ReadAll(Path("track.trk")).count("\r\n"), lines);
+    } else {
+        QVERIFY(!written);
+        QCOMPARE(ui.messages, QStringList{message});
+        QCOMPARE(ReadAll(Path("track.trk")), old);
+    }
 }
 
 void TestTrackFile::cancel_data() {

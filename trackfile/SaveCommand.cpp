@@ -8,6 +8,7 @@
 #include "core/Utf8.h"
 #include "core/Validation.h"
 #include "trackfile/FileExists.h"
+#include "trackfile/Steps.h"
 #include "trackfile/TrackWriter.h"
 
 namespace Pelindra::TrackFile {
@@ -41,8 +42,19 @@ std::optional<std::string> ComposeTrackFile(TrackParams& params, SaveCommandUi& 
     if (ValidateAndUpdate(params, ui, ui, decimalSeparator) != UpdateResult::Shown) {
         return std::nullopt;
     }
-    std::optional<std::string> text = TrackText(params, *rows, IntervalText(ui.TimeIntervalText()),
-                                                TrackFileSeparator(decimalSeparator));
+    const std::string interval = IntervalText(ui.TimeIntervalText());
+    const std::string_view separator = TrackFileSeparator(decimalSeparator);
+    std::optional<std::string> text;
+    if (const std::optional<EphemerisStart> followed = ui.FollowedEphemeris()) {
+        const auto steps = FollowingSteps(followed->table, followed->start, params, *rows);
+        if (const auto* problem = std::get_if<std::string>(&steps)) {
+            ui.ShowError(*problem);
+            return std::nullopt;
+        }
+        text = TrackTextFromSteps(std::get<Steps>(steps), interval, separator);
+    } else {
+        text = TrackText(params, *rows, interval, separator);
+    }
     if (!text) ui.ShowError(std::string(kOverflowMessage));
     return text;
 }

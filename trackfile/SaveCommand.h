@@ -6,6 +6,7 @@
 
 #include "core/Messages.h"
 #include "core/TrackParams.h"
+#include "ephemeris/Table.h"
 
 namespace Pelindra::TrackFile {
 
@@ -16,6 +17,13 @@ inline constexpr std::string_view kTooManyIntervalsMessage =
 inline constexpr std::string_view kTrackFileFilter = "*.trk";
 inline constexpr std::string_view kTrackFileSuffix = "trk";
 inline constexpr std::string_view kProposedTrackName = "Track";
+
+// A loaded ephemeris whose changing rate the track follows, from the start of its first
+// line.
+struct EphemerisStart {
+    const Ephemeris::Table& table;
+    Ephemeris::UtcMs start;
+};
 
 // What the save command needs from the main window.
 class SaveCommandUi : public Core::Messages, public Core::OffsetDisplay {
@@ -32,6 +40,10 @@ class SaveCommandUi : public Core::Messages, public Core::OffsetDisplay {
     // False while a box shows a number that could not be stored ("Overflow"), so the
     // record does not hold what the user sees.
     virtual bool AllEntriesStored() = 0;
+    // The ephemeris and start time when the user chose to follow one; nullopt for a track of
+    // the constant Motion and PA. Asked after the dialogs have closed; the table must stay
+    // as it is until the command ends.
+    virtual std::optional<EphemerisStart> FollowedEphemeris() { return std::nullopt; }
 };
 
 enum class SaveResult { Written, NotWritten };
@@ -42,7 +54,9 @@ enum class SaveResult { Written, NotWritten };
                                           Core::Messages& messages);
 
 // Steps of the save command after the file is chosen: row count, second validation,
-// fresh offsets, and the track text itself. nullopt (after telling the user) on failure.
+// fresh offsets, and the track text itself, following the ephemeris when the user chose
+// to. nullopt (after telling the user) on failure, an ephemeris that does not cover the
+// whole track included.
 [[nodiscard]] std::optional<std::string> ComposeTrackFile(Core::TrackParams& params,
                                                           SaveCommandUi& ui,
                                                           std::string_view decimalSeparator);

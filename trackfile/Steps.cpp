@@ -1,20 +1,232 @@
 #include "trackfile/Steps.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "core/DisplayPattern.h"
+#include "core/Messages.h"
+#include "core/Rounding.h"
+#include "ephemeris/Rate.h"
+#include "ephemeris/UtcTime.h"
+
 namespace Pelindra::TrackFile {
 
-Steps ConstantSteps(const Core::TrackParams& params, int rowCount) {
+using namespace Core;
+using Ephemeris::FormatUtcTime;
+using Ephemeris::Row;
+using Ephemeris::UtcMs;
+
+namespace {
+
+// One axis of the running-error correction. Totals and outs are singles; every sum is
+// done in double and rounded to single when stored, the thresholds are the single 0.1,
+// the correction the double 0.1. Negating every step negates every result exactly, so a
+// constant step gives the same magnitudes whichever its sign.
+class Axis {
+  public:
+    // The step to write for the next exact step; false when a total leaves single range.
+    bool Next(float exact, float& out) {
+        // A constant track repeats one step: its rounding is done once.
+        if (std::bit_cast<std::uint32_t>(exact) != std::bit_cast<std::uint32_t>(exact_)) {
+            exact_ = exact;
+            const double tenths = RoundHalfEven(std::fabs(static_cast<double>(exact)) * 10);
+            step_ = static_cast<float>(std::copysign(tenths / 10, static_cast<double>(exact)));
+        }
+        const auto trueTotal = ToSingle(static_cast<double>(trueTotal_) + exact);
+        const auto written = ToSingle(static_cast<double>(writtenTotal_) + step_);
+        if (!trueTotal || !written) return false;
+        trueTotal_ = *trueTotal;
+        writtenTotal_ = *written;
+        out = step_;
+
+        // Both totals fit a float and stay within a step of each other, so d does too.
+        const auto d = static_cast<float>(static_cast<double>(writtenTotal_) - trueTotal_);
+        if (d >= 0.1f) {
+            out = static_cast<float>(static_cast<double>(out) - 0.1);
+            writtenTotal_ = static_cast<float>(static_cast<double>(writtenTotal_) - 0.1);
+        } else if (d <= -0.1f) {
+            out = static_cast<float>(static_cast<double>(out) + 0.1);
+            writtenTotal_ = static_cast<float>(static_cast<double>(writtenTotal_) + 0.1);
+        }
+        return true;
+    }
+
+  private:
+    float exact_ = std::numeric_limits<float>::quiet_NaN();  // no step rounded yet
+    float step_ = 0;
+    float trueTotal_ = 0;
+    float writtenTotal_ = 0;
+};
+
+// A step written as nothing keeps the sign of its exact step; zero, -0 included, is "-".
+void AppendStep(std::string& text, float out, float exact, std::string_view decimalSeparator) {
+    const bool plus = out > 0 || (out == 0 && exact > 0);
+    text += plus ? '+' : '-';
+    AppendMagnitude(text, std::fabs(out), 1, decimalSeparator);
+}
+
+// Seconds from `start` to `time`; in double, so no pair of times can overflow.
+double SecondsAfter(UtcMs start, UtcMs time) {
+    return (static_cast<double>(time) - static_cast<double>(start)) / 1000;
+}
+
+// The eastward and northward rates, arcsec per minute.
+struct RatePair {
+    double east = 0;
+    double north = 0;
+};
+
+// The ephemeris' rates integrated over consecutive intervals, walking its rows once.
+class RateIntegral {
+  public:
+    RateIntegral(const std::vector<Row>& rows, UtcMs start) : rows_(rows), start_(start) {
+        // The segment that holds the start: the last row at or before it.
+        const auto after = std::upper_bound(rows.begin(), rows.end(), start,
+                                            [](UtcMs t, const Row& row) { return t < row.time; });
+        Enter(static_cast<std::size_t>(after - rows.begin()) - 1);
+        end_ = At(0);
+    }
+
+    // The mean rates over [a, b] seconds after the start, where `a` is the previous call's
+    // `b` (0 at first). The rows must cover [a, b].
+    RatePair Mean(double a, double b) {
+        // The integral of the difference from the rate at `a`: a constant rate has none, so
+        // its mean is that rate exactly, as if it had been typed.
+        const RatePair base = end_;
+        RatePair area;
+        RatePair previous;
+        double t = a;
+        while (next_ < b) {
+            const Row& row = rows_[row_ + 1];
+            const RatePair rate{row.eastArcsecPerMinute - base.east,
+                                row.northArcsecPerMinute - base.north};
+            area.east += (previous.east + rate.east) / 2 * (next_ - t);
+            area.north += (previous.north + rate.north) / 2 * (next_ - t);
+            previous = rate;
+            t = next_;
+            Enter(row_ + 1);
+        }
+        end_ = At(b);
+        area.east += (previous.east + (end_.east - base.east)) / 2 * (b - t);
+        area.north += (previous.north + (end_.north - base.north)) / 2 * (b - t);
+        const double width = b - a;
+        return {base.east + area.east / width, base.north + area.north / width};
+    }
+
+  private:
+    double Seconds(std::size_t i) const { return SecondsAfter(start_, rows_[i].time); }
+
+    // Makes row `i` and the next one the segment the rates are interpolated in.
+    void Enter(std::size_t i) {
+        row_ = i;
+        const Row& a = rows_[i];
+        time_ = Seconds(i);
+        east_ = a.eastArcsecPerMinute;
+        north_ = a.northArcsecPerMinute;
+        eastSlope_ = northSlope_ = 0;
+        if (i + 1 == rows_.size()) {
+            next_ = std::numeric_limits<double>::infinity();
+            return;
+        }
+        const Row& b = rows_[i + 1];
+        next_ = Seconds(i + 1);
+        // A segment of no length is only ever passed through.
+        if (next_ > time_) {
+            eastSlope_ = (b.eastArcsecPerMinute - east_) / (next_ - time_);
+            northSlope_ = (b.northArcsecPerMinute - north_) / (next_ - time_);
+        }
+    }
+
+    // The rates at `t`, which lies in the current segment (or on the last row).
+    RatePair At(double t) const {
+        return {east_ + eastSlope_ * (t - time_), north_ + northSlope_ * (t - time_)};
+    }
+
+    const std::vector<Row>& rows_;
+    UtcMs start_;
+    std::size_t row_ = 0;
+    double time_ = 0;  // seconds after the start, of row_ and of the next row
+    double next_ = 0;
+    double east_ = 0;
+    double north_ = 0;
+    double eastSlope_ = 0;  // per second
+    double northSlope_ = 0;
+    RatePair end_;  // the rates where the last interval ended
+};
+
+// The end of a track as a whole millisecond, for the coverage test and its message.
+UtcMs EndOfTrack(UtcMs start, double seconds) {
+    const double end = std::round(static_cast<double>(start) + seconds * 1000);
+    // Beyond every table: any value past the last representable one says so.
+    if (end >= 0x1p63) return std::numeric_limits<UtcMs>::max();
+    return static_cast<UtcMs>(end);
+}
+
+}  // namespace
+
+Steps ConstantSteps(const TrackParams& params, int rowCount) {
     const float x = params.SignX == "+" ? params.DeltaX : -params.DeltaX;
     const float y = params.SignY == "+" ? params.DeltaY : -params.DeltaY;
-    return Steps(static_cast<std::size_t>(rowCount > 0 ? rowCount : 0), Core::PixelOffset{x, y});
+    return Steps(static_cast<std::size_t>(rowCount > 0 ? rowCount : 0), PixelOffset{x, y});
 }
 
-std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table&, Ephemeris::UtcMs,
-                                                const Core::TrackParams&, int) {
-    return std::string("following an ephemeris is not built yet");
+std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table, UtcMs start,
+                                                const TrackParams& params, int rowCount) {
+    if (rowCount <= 0) return Steps{};
+    const double interval = params.TimeInterval;
+    const UtcMs end = EndOfTrack(start, rowCount * interval);
+    const std::vector<Row>& rows = table.rows;
+    if (rows.empty() || start < rows.front().time || end > rows.back().time) {
+        const std::string needed = "The track needs the ephemeris from " + FormatUtcTime(start) +
+                                   " to " + FormatUtcTime(end);
+        if (rows.empty()) return needed + ", but it holds no row with a rate";
+        return needed + ", but it covers " + FormatUtcTime(rows.front().time) + " to " +
+               FormatUtcTime(rows.back().time);
+    }
+    // The track may end a fraction of a millisecond after the last row.
+    const double last = SecondsAfter(start, rows.back().time);
+
+    Steps steps;
+    steps.reserve(static_cast<std::size_t>(rowCount));
+    RateIntegral integral(rows, start);
+    for (int k = 0; k < rowCount; ++k) {
+        const double a = std::min(k * interval, last);
+        const double b = std::min((k + 1) * interval, last);
+        const RatePair mean = integral.Mean(a, b);
+        // Turned into pixels as a typed motion and PA are.
+        const Ephemeris::Rate rate{mean.east, mean.north};
+        const std::optional<float> motion = ToSingle(rate.MotionArcsecPerMinute());
+        if (!motion) return std::string(kOverflowMessage);
+        const auto angle = static_cast<float>(rate.PositionAngleDegrees());
+        const std::optional<PixelOffset> offset =
+            OffsetFor(params, *motion, angle, params.TimeInterval);
+        if (!offset) return std::string(kOverflowMessage);
+        steps.push_back(*offset);
+    }
+    return steps;
 }
 
-std::optional<std::string> TrackTextFromSteps(const Steps&, std::string_view, std::string_view) {
-    return std::nullopt;
+std::optional<std::string> TrackTextFromSteps(const Steps& steps, std::string_view intervalText,
+                                              std::string_view decimalSeparator) {
+    Axis x;
+    Axis y;
+    std::string text;
+    text.reserve(steps.size() * (intervalText.size() + 16));
+    for (const PixelOffset& step : steps) {
+        float xOut = 0;
+        float yOut = 0;
+        if (!x.Next(step.x, xOut) || !y.Next(step.y, yOut)) return std::nullopt;
+        text.append(intervalText);
+        text += ' ';
+        AppendStep(text, xOut, step.x, decimalSeparator);
+        text += ' ';
+        AppendStep(text, yOut, step.y, decimalSeparator);
+        text += "\r\n";
+    }
+    return text;
 }
 
 }  // namespace Pelindra::TrackFile
