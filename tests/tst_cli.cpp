@@ -148,6 +148,8 @@ class TestCli : public QObject {
     void fullDisk();
     void offsetsWriteNoFile();
     void versionAndHelp();
+    void plot_data();
+    void plot();
     void ephemerisRate_data();
     void ephemerisRate();
     void ephemerisTrackAsTyped();
@@ -220,6 +222,9 @@ void TestCli::workedExamples_data() {
     QTest::newRow("fork reverses both on east side")
         << FirstExample({"--mount", "fork", "--ra-rev-west", "1", "--dec-rev-west", "1"})
         << QByteArray("C.UTF-8") << Replaced(kFirstExample, "-", "+");
+    QTest::newRow("camera turned half round, as both flags")
+        << FirstExample({"--camera-angle", "180"}) << QByteArray("C.UTF-8")
+        << Replaced(kFirstExample, "-", "+");
     QTest::newRow("motion 0") << FirstExample({"--motion", "0", "--total-time", "1"})
                               << QByteArray("C.UTF-8")
                               << QByteArray("15 -0.0 -0.0\r\n").repeated(4);
@@ -282,6 +287,8 @@ void TestCli::offsets_data() {
     row("large",
         FirstExample({"--motion", "5000", "--pa", "10", "--interval", "60", "--pixel-size", "0.5"}),
         "-1736.48 -9848.08");
+    // A camera turned half round sees the motion as both reversal flags show it.
+    row("camera angle 180", FirstExample({"--camera-angle", "180"}), "+0.96 +1.37");
     // For scripts: the full stop whatever the locale.
     QTest::newRow("German locale")
         << FirstExample() << QByteArray("de_DE.UTF-8") << QByteArray("-0.96 -1.37");
@@ -326,6 +333,9 @@ void TestCli::settingsDefaults_data() {
     QTest::newRow("fork and west flags from file")
         << FirstExampleIni({}, {"Mount=True", "RA Direction West=1", "Dec Direction West=1"})
         << QStringList{"--offsets"} << QByteArray("+0.96 +1.37\n");
+    QTest::newRow("camera angle from file")
+        << kFirstExampleIni + Ini({"[Camera]", "Angle=180"}) << QStringList{"--offsets"}
+        << QByteArray("+0.96 +1.37\n");
     QTest::newRow("names in any case")
         << Ini({"[object]", "MOTION=12", "position angle=35", "[PIXEL SIZE]", "pixelsize=1.8",
                 "[mount]", "mount=false", "eastwest=false", "ra direction east=1"})
@@ -423,6 +433,8 @@ void TestCli::errors_data() {
     row("blank inside", {"--pa", "3 5"}, 2, "--pa: \"3 5\" is not a number");
     row("empty pixel size", {"--pixel-size", ""}, 2, "--pixel-size: \"\" is not a number");
     row("hexadecimal", {"--total-time", "&H10"}, 2, "is not a number");
+    row("camera angle with a unit", {"--camera-angle", "90deg"}, 2,
+        "--camera-angle: \"90deg\" is not a number");
     row("reversal flag word", {"--ra-rev-west", "yes"}, 2, "--ra-rev-west: \"yes\"");
     row("total time 0", {"--total-time", "0"}, 1, "nothing to write: ");
     row("ephemeris and motion", {"--ephemeris", "e.txt", "--motion", "3"}, 2,
@@ -566,6 +578,71 @@ void TestCli::versionAndHelp() {
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.code, 0);
     QVERIFY2(result.out.contains("--offsets"), result.out.constData());
+}
+
+// --plot draws the window's preview to a file, written whole or not at all.
+void TestCli::plot_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("existing");  // a file there before; empty: none
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("expected");  // the file's start, or a part of standard error
+    QTest::addColumn<QByteArray>("inside");    // a text the drawing holds
+
+    const QStringList ephemeris = {"--ephemeris", "2P.txt", "--at",         "2026-12-07T21:30",
+                                   "--interval",  "15",     "--pixel-size", "1.8"};
+    // The signature, then the header: 960 x 720 pixels.
+    QTest::newRow("PNG") << FirstExample() << "path.png" << QByteArray() << 0
+                         << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x03\xc0\0\0\x02\xd0", 24)
+                         << QByteArray();
+    QTest::newRow("SVG, times from the ephemeris")
+        << ephemeris << "path.svg" << QByteArray() << 0 << QByteArray("<?xml")
+        << QByteArray("start 21:30 UTC");
+    QTest::newRow("replaced with --force")
+        << FirstExample({"--force"}) << "old.svg" << QByteArray("old") << 0 << QByteArray("<?xml")
+        << QByteArray("Constant rate over 1.5 min");
+    QTest::newRow("kept without --force")
+        << FirstExample() << "old.svg" << QByteArray("old") << 1
+        << QByteArray("old.svg exists; use --force to replace it") << QByteArray();
+    QTest::newRow("other suffix") << FirstExample() << "path.jpg" << QByteArray() << 2
+                                  << QByteArray("--plot: \"path.jpg\" must end in .svg or .png")
+                                  << QByteArray();
+    QTest::newRow("pixel size 0") << FirstExample({"--pixel-size", "0"}) << "path.png"
+                                  << QByteArray() << 1 << QByteArray("Pixel Size Must Be >0")
+                                  << QByteArray();
+    QTest::newRow("no such folder")
+        << FirstExample() << "missing/path.png" << QByteArray() << 1
+        << QByteArray("cannot write \"missing/path.png\": No such file or directory")
+        << QByteArray();
+}
+
+void TestCli::plot() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, existing);
+    QFETCH(int, code);
+    QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, inside);
+
+    QVERIFY(WriteAll(Path("2P.txt"), kHorizonsText));
+    if (!existing.isEmpty()) QVERIFY(WriteAll(Path(file), existing));
+    const Result result = Run(Fresh() + args + QStringList{"--plot", file});
+    QCOMPARE(result.code, code);
+    QCOMPARE(result.out, QByteArray());
+    QStringList left = QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden);
+    left.removeOne("2P.txt");
+    if (code != 0) {
+        QVERIFY2(result.err.contains(expected), result.err.constData());
+        QCOMPARE(ReadAll(Path(file)), existing.isEmpty() ? QByteArray("<unreadable>") : existing);
+        QCOMPARE(left, existing.isEmpty() ? QStringList() : QStringList{file});
+        return;
+    }
+    QCOMPARE(result.err, QByteArray());
+    const QByteArray drawing = ReadAll(Path(file));
+    QVERIFY2(drawing.startsWith(expected), drawing.left(64).toHex().constData());
+    if (file.endsWith(".svg")) QVERIFY(drawing.endsWith("</svg>\n"));
+    QVERIFY2(drawing.contains(inside), drawing.constData());
+    QCOMPARE(left, QStringList{file});
 }
 
 void TestCli::ephemerisRate_data() {

@@ -77,6 +77,8 @@ class TestOffsets : public QObject {
     void storedMagnitudes();
     void forkIgnoresPierSide_data();
     void forkIgnoresPierSide();
+    void cameraAngle_data();
+    void cameraAngle();
     void overflow_data();
     void overflow();
 };
@@ -208,6 +210,45 @@ void TestOffsets::forkIgnoresPierSide() {
     // Only the West flags act: bit 0 reverses X, bit 1 reverses Y.
     QCOMPARE(west.events,
              (QStringList{flags & 1 ? "X +0.96" : "X -0.96", flags & 2 ? "Y +1.37" : "Y -1.37"}));
+}
+
+// A camera turned by a quarter or half turn shows what the reversal flags, and an exchange
+// of the axes, would show unturned. The flags act after the turn. Angle 0 is every other
+// row of this file.
+void TestOffsets::cameraAngle_data() {
+    QTest::addColumn<TrackParams>("turned");
+    QTest::addColumn<TrackParams>("imitation");  // camera angle 0
+    QTest::addColumn<bool>("swapped");           // the imitation's X and Y change places
+
+    auto turned = [](TrackParams p, float angle) {
+        p.CameraAngle = angle;
+        return p;
+    };
+    auto row = [](const char* name, const TrackParams& turned, const TrackParams& imitation,
+                  bool swapped) { QTest::newRow(name) << turned << imitation << swapped; };
+    row("180, as both flags", turned(Example(kGem, kEast), 180), Example(kGem, kEast, 0, 0, 1, 1),
+        false);
+    row("90, as Dec reversed and swapped", turned(Example(kGem, kEast), 90),
+        Example(kGem, kEast, 0, 0, 0, 1), true);
+    row("270, as RA reversed and swapped", turned(Example(kGem, kEast), 270),
+        Example(kGem, kEast, 0, 0, 1, 0), true);
+    row("-90, as 270", turned(Example(kGem, kEast), -90), Example(kGem, kEast, 0, 0, 1, 0), true);
+    row("90 with RA reversed after the turn", turned(Example(kGem, kWest, 1), 90),
+        Example(kGem, kWest), true);
+}
+
+void TestOffsets::cameraAngle() {
+    QFETCH(TrackParams, turned);
+    QFETCH(TrackParams, imitation);
+    QFETCH(bool, swapped);
+
+    Recorder shown, imitated;
+    QCOMPARE(UpdateOffsets(turned, shown, shown, "."), UpdateResult::Shown);
+    QCOMPARE(UpdateOffsets(imitation, imitated, imitated, "."), UpdateResult::Shown);
+    const QString x = imitated.events.value(0).mid(2), y = imitated.events.value(1).mid(2);
+    const QStringList expected =
+        swapped ? QStringList{"X " + y, "Y " + x} : QStringList{"X " + x, "Y " + y};
+    QCOMPARE(shown.events, expected);
 }
 
 void TestOffsets::overflow_data() {

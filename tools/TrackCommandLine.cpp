@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QLocale>
 #include <iostream>
 #include <vector>
@@ -16,15 +17,19 @@
 #include "core/Rounding.h"
 #include "core/StoreNumber.h"
 #include "core/Validation.h"
+#include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
+#include "preview/PathPicture.h"
 #include "settings/Settings.h"
 #include "tools/EphemerisRate.h"
+#include "trackfile/FileExists.h"
 #include "trackfile/SaveCommand.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
 using namespace Pelindra::Settings;
 using namespace Pelindra::Ephemeris;
+using namespace Pelindra::Preview;
 
 namespace {
 
@@ -53,10 +58,13 @@ class LoadedBoxes : public SettingsView {
     std::string MotionText() const override { return motion_; }
     std::string PAText() const override { return pa_; }
     const std::string& IntervalText() const { return interval_; }
+    void SetPreferences(const Preferences& preferences) override { preferences_ = preferences; }
+    const Preferences& LoadedPreferences() const { return preferences_; }
 
   private:
     TrackParams& params_;
     std::string motion_, pa_, interval_;
+    Preferences preferences_;
 };
 
 // Messages go to standard error; the output file stands in for the chooser's answer.
@@ -76,6 +84,14 @@ class ConsoleUi : public SaveCommandUi {
     std::string TimeIntervalText() override { return interval_; }
     // Options are checked before anything runs, so every value given was stored.
     bool AllEntriesStored() override { return true; }
+    void Follow(const Table& table, UtcMs start) {
+        followed_ = &table;
+        start_ = start;
+    }
+    std::optional<EphemerisStart> FollowedEphemeris() override {
+        if (!followed_) return std::nullopt;
+        return EphemerisStart{*followed_, start_};
+    }
     std::string Captions() const { return x_ + ' ' + y_; }
 
   private:
@@ -83,6 +99,8 @@ class ConsoleUi : public SaveCommandUi {
     bool force_;
     std::string interval_;
     std::string x_, y_;
+    const Table* followed_ = nullptr;
+    UtcMs start_ = 0;
 };
 
 struct UsageError {
@@ -102,16 +120,25 @@ const QList<QCommandLineOption>& Options() {
         {"dec-rev-west", "Dec reversed on the West side when 1.", "N"},
         {"ra-rev-east", "RA reversed on the East side when 1.", "N"},
         {"dec-rev-east", "Dec reversed on the East side when 1.", "N"},
+        {"camera-angle",
+         "Position angle of the camera's +Y axis in degrees, from north through east.", "DEGREES"},
         {"settings", "Settings file to start from (default: the user's).", "FILE"},
         {{"o", "output"}, "Write the track file to FILE (- for standard output).", "FILE"},
         {"force", "Replace FILE if it exists."},
         {"offsets", "Print the X and Y offsets per interval instead of a track file."},
+        {"plot",
+         "Draw the guide point's path on the sensor to FILE, an SVG drawing or a PNG image by "
+         "its suffix (.svg, .png), instead of writing a track file.",
+         "FILE"},
         {"ephemeris",
          "Take the motion and PA from this JPL Horizons or MPC ephemeris (- for standard "
          "input) instead of --motion and --pa.",
          "FILE"},
         {"at", "UTC time for the ephemeris, e.g. 2026-12-07T21:30 (default: now).", "TIME"},
         {"rate", "Print the motion (arcsec/minute) and PA (degrees) that would be used."},
+        {"follow",
+         "Follow the ephemeris from --at: each line's step is the object's motion over that "
+         "line's own interval."},
         {{"h", "help"}, "Show this help."},
         {"version", "Show the version."},
     };
@@ -145,7 +172,7 @@ bool ApplyOptions(const QCommandLineParser& parser, TrackParams& params, Message
     const std::pair<const char*, float*> numbers[] = {
         {"motion", &params.Motion},         {"pa", &params.PA},
         {"interval", &params.TimeInterval}, {"pixel-size", &params.PixSize},
-        {"total-time", &params.TotalTime},
+        {"total-time", &params.TotalTime},  {"camera-angle", &params.CameraAngle},
     };
     // Every option is checked for its form before any is applied.
     std::vector<std::pair<float*, double>> values;
@@ -206,6 +233,55 @@ void CheckEphemerisOptions(const QCommandLineParser& parser) {
     }
 }
 
+void CheckFollowOptions(const QCommandLineParser& parser) {
+    if (!parser.isSet("follow")) return;
+    if (!parser.isSet("ephemeris") || !parser.isSet("at")) {
+        throw UsageError{"--follow needs --ephemeris FILE and --at START"};
+    }
+    if (parser.isSet("rate") || parser.isSet("offsets")) {
+        throw UsageError{"--follow writes a track file: it does not go with --rate or --offsets"};
+    }
+}
+
+UtcMs NowToTheSecond() {
+    constexpr UtcMs kSecond = 1000;
+    const UtcMs now = QDateTime::currentMSecsSinceEpoch();
+    return now - ((now % kSecond) + kSecond) % kSecond;
+}
+
+// The picture the window's Track Preview shows, in black on white, to a new file or, with
+// --force, over an old one.
+int Plot(const std::string& file, const PathSource& source, bool force) {
+    const std::optional<PictureFormat> format = PictureFormatFor(QString::fromStdString(file));
+    if (!format) throw UsageError{"--plot: \"" + file + "\" must end in .svg or .png"};
+    if (FileExists(file) && !force) {
+        PrintError(file + " exists; use --force to replace it");
+        return kFailure;
+    }
+    auto path = PathFor(source);
+    if (const auto* problem = std::get_if<std::string>(&path)) {
+        PrintError(*problem);
+        return kFailure;
+    }
+    const PathPicture picture(std::get<PathGeometry>(std::move(path)));
+    QFont font("DejaVu Sans");
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(14);
+    const PictureStyle style{PaperPalette(), font, QLocale::system().decimalPoint().toStdString()};
+    const auto bytes = PictureBytes(picture, *format, QSize(960, 720), style);
+    if (const auto* problem = std::get_if<std::string>(&bytes)) {
+        PrintError("cannot draw \"" + file + "\": " + *problem);
+        return kFailure;
+    }
+    const QByteArray& data = std::get<QByteArray>(bytes);
+    if (const auto error = WriteFileAtomically(
+            file, std::string_view(data.constData(), static_cast<std::size_t>(data.size())))) {
+        PrintError("cannot write \"" + file + "\": " + *error);
+        return kFailure;
+    }
+    return 0;
+}
+
 std::optional<UtcMs> AtTime(const QCommandLineParser& parser) {
     if (!parser.isSet("at")) return std::nullopt;
     const std::string text = parser.value("at").toStdString();
@@ -231,8 +307,20 @@ int Run(const QCommandLineParser& parser) {
     const std::optional<UtcMs> at = AtTime(parser);
     if (!ApplyOptions(parser, params, ui)) return kFailure;
 
+    // A following track leaves Motion and PA as the settings have them, as the window leaves
+    // its boxes: no line uses them.
+    std::optional<Table> followed;
+    if (parser.isSet("follow")) {
+        auto read = ReadEphemerisFile(parser.value("ephemeris").toStdString());
+        if (const auto* error = std::get_if<ReadError>(&read)) {
+            PrintError(error->message);
+            return kFailure;
+        }
+        followed = std::get<Table>(std::move(read));
+        ui.Follow(*followed, *at);
+    }
     std::optional<Rate> ephemerisRate;
-    if (parser.isSet("ephemeris")) {
+    if (parser.isSet("ephemeris") && !followed) {
         auto rate = EphemerisRate(parser.value("ephemeris").toStdString(), at);
         if (const auto* error = std::get_if<std::string>(&rate)) {
             PrintError(*error);
@@ -256,6 +344,15 @@ int Run(const QCommandLineParser& parser) {
                                      '\n');
     }
 
+    if (parser.isSet("plot")) {
+        PathSource source;
+        source.params = params;
+        if (parser.isSet("ephemeris")) source.start = at ? *at : NowToTheSecond();
+        source.followed = followed ? &*followed : nullptr;
+        source.sensorWidthPixels = boxes.LoadedPreferences().sensorWidthPixels;
+        source.sensorHeightPixels = boxes.LoadedPreferences().sensorHeightPixels;
+        return Plot(parser.value("plot").toStdString(), source, parser.isSet("force"));
+    }
     if (parser.isSet("offsets")) {
         // For scripts: the full stop whatever the locale.
         if (ValidateAndUpdate(params, ui, ui, ".") != UpdateResult::Shown) {
@@ -308,6 +405,7 @@ int RunTrackCommandLine(const QStringList& arguments) {
     }
     try {
         CheckEphemerisOptions(parser);
+        CheckFollowOptions(parser);
         return Run(parser);
     } catch (const UsageError& error) {
         PrintError(error.text);

@@ -23,4 +23,8 @@ class Dialogs {
     // where the user picks) and returns that file; nullopt when cancelled or failed, after
     // the dialog has said why.
     virtual std::optional<QString> FetchFromHorizons(QWidget* parent, const QString& folder) = 0;
+    // Save-file chooser for a picture of the track's path in `folder`, proposing
+    // "Track.png" and offering PNG and SVG; the chooser asks before replacing a file.
+    // nullopt when cancelled.
+    virtual std::optional<QString> ChooseImageFile(QWidget* parent, const QString& folder) = 0;
 };

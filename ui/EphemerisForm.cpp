@@ -1,5 +1,6 @@
 #include "ui/EphemerisForm.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
 #include <QFrame>
@@ -97,6 +98,11 @@ void EphemerisForm::buildControls() {
     positionAngle_ = Value("positionAngle");
     eastRate_ = Value("eastRate");
     northRate_ = Value("northRate");
+    follow_ = new QCheckBox("&Follow the ephemeris when saving");
+    follow_->setObjectName("follow");
+    follow_->setToolTip(
+        "Save writes a track whose steps follow the changing rate from the time above; "
+        "unticked, it uses the Motion and PA of the main window");
     use_ = new QPushButton("&Use");
     use_->setObjectName("use");
     use_->setToolTip("Write this motion and position angle into the main window");
@@ -138,6 +144,8 @@ void EphemerisForm::buildControls() {
     addRow(Caption("Position angle:"), positionAngle_);
     addRow(Caption("East rate:"), eastRate_, Caption("RA rate \xC3\x97 cos(Dec)"));
     addRow(Caption("North rate:"), northRate_, Caption("Dec rate"));
+    grid->addWidget(Rule(), row++, 0, 1, 3);
+    grid->addWidget(follow_, row++, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     // Room between the two columns of values, which are read across.
     grid->setHorizontalSpacing(2 * fontMetrics().averageCharWidth());
@@ -157,6 +165,7 @@ void EphemerisForm::buildControls() {
     connect(timeEdit_, &QDateTimeEdit::dateTimeChanged, this, &EphemerisForm::timeEdited);
     connect(now_, &QPushButton::clicked, this, &EphemerisForm::nowClicked);
     connect(use_, &QPushButton::clicked, this, &EphemerisForm::useClicked);
+    connect(follow_, &QCheckBox::toggled, this, &EphemerisForm::followChanged);
     connect(close_, &QPushButton::clicked, this, &EphemerisForm::close);
 }
 
@@ -193,9 +202,24 @@ std::optional<UtcMs> EphemerisForm::chosenTime() const {
     return time_;
 }
 
+void EphemerisForm::setFollow(bool follow) {
+    const QSignalBlocker quiet(follow_);
+    follow_->setChecked(follow);
+}
+
+std::optional<UtcMs> EphemerisForm::followedStart() {
+    if (!follow_->isChecked()) return std::nullopt;
+    if (!followsNow_) return time_;
+    // As Use: the window shows the moment taken, with a note when it lies outside the span.
+    goTo(std::nullopt);
+    showTime();
+    return askedTime_;
+}
+
 void EphemerisForm::goTo(std::optional<UtcMs> remembered) {
     followsNow_ = !remembered;
     const UtcMs asked = remembered ? *remembered : WholeSeconds(clock_());
+    askedTime_ = asked;
     time_ = asked;
     QString note;
     if (!table_.rows.empty()) {

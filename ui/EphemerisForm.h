@@ -8,6 +8,7 @@
 #include "ephemeris/Rate.h"
 #include "ephemeris/Table.h"
 
+class QCheckBox;
 class QDateTime;
 class QDateTimeEdit;
 class QLabel;
@@ -33,10 +34,18 @@ class EphemerisForm : public QDialog {
                    std::optional<Pelindra::Ephemeris::UtcMs> time);
     // nullopt while the time follows now.
     std::optional<Pelindra::Ephemeris::UtcMs> chosenTime() const;
+    const Pelindra::Ephemeris::Table& table() const { return table_; }
+    // Whether Save follows the ephemeris, as remembered from an earlier run.
+    void setFollow(bool follow);
+    // The start of a following track when the box is ticked: the time set, or now, not
+    // kept within the span, since the track must start with the exposure.
+    std::optional<Pelindra::Ephemeris::UtcMs> followedStart();
 
   signals:
     // The user set a time, or went back to now.
     void timeChosen();
+    // The user ticked or cleared "Follow the ephemeris when saving".
+    void followChanged(bool follow);
     // `source` says which ephemeris and time the rate comes from, for the main window.
     void rateUsed(const Pelindra::Ephemeris::Rate& rate, const QString& source);
 
@@ -53,6 +62,7 @@ class EphemerisForm : public QDialog {
     UtcClock clock_;
     Pelindra::Ephemeris::Table table_;
     Pelindra::Ephemeris::UtcMs time_ = 0;
+    Pelindra::Ephemeris::UtcMs askedTime_ = 0;  // before it was kept within the span
     bool followsNow_ = true;
     bool settingTime_ = false;  // the editor's change signal then comes from the program
 
@@ -69,6 +79,7 @@ class EphemerisForm : public QDialog {
     QLabel* positionAngle_;
     QLabel* eastRate_;
     QLabel* northRate_;
+    QCheckBox* follow_;
     QPushButton* use_;
     QPushButton* close_;
 };

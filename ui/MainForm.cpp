@@ -1,5 +1,6 @@
 #include "ui/MainForm.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
@@ -22,10 +23,13 @@
 #include "core/StoreNumber.h"
 #include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
+#include "preview/PathPicture.h"
+#include "ui/CameraForm.h"
 #include "ui/Dialogs.h"
 #include "ui/OptionButtons.h"
 #include "ui/Placement.h"
 #include "ui/SetupForm.h"
+#include "ui/TrackPreview.h"
 #include "ui/Twips.h"
 #include "ui/frmAbout.h"
 
@@ -80,7 +84,10 @@ MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPa
     setAcceptDrops(true);  // an ephemeris file or table dropped anywhere but in a text box
 }
 
-MainForm::~MainForm() = default;
+MainForm::~MainForm() {
+    // The palette this window chose goes with it.
+    if (dayPalette_) QApplication::setPalette(*dayPalette_);
+}
 
 void MainForm::BuildControls() {
     const TwipsScale twips(this);
@@ -177,6 +184,22 @@ void MainForm::BuildMenu() {
     connect(mnu_OpenEphemeris, &QAction::triggered, this, &MainForm::mnu_OpenEphemeris_Click);
     connect(mnu_FetchHorizons, &QAction::triggered, this, &MainForm::mnu_FetchHorizons_Click);
     connect(mnu_PasteEphemeris, &QAction::triggered, this, &MainForm::mnu_PasteEphemeris_Click);
+
+    QMenu* mnu_View = menuBar()->addMenu("&View");
+    mnu_View->setObjectName("mnu_View");
+    QAction* mnu_TrackPreview = mnu_View->addAction("Track &Preview");
+    mnu_TrackPreview->setObjectName("mnu_TrackPreview");
+    mnu_NightMode = mnu_View->addAction("&Night Mode");
+    mnu_NightMode->setObjectName("mnu_NightMode");
+    mnu_NightMode->setCheckable(true);
+    connect(mnu_TrackPreview, &QAction::triggered, this, &MainForm::mnu_TrackPreview_Click);
+    connect(mnu_NightMode, &QAction::triggered, this, &MainForm::mnu_NightMode_Click);
+
+    QMenu* mnu_Guide = menuBar()->addMenu("&Guide");
+    mnu_Guide->setObjectName("mnu_Guide");
+    QAction* mnu_Camera = mnu_Guide->addAction("&Camera...");
+    mnu_Camera->setObjectName("mnu_Camera");
+    connect(mnu_Camera, &QAction::triggered, this, &MainForm::mnu_Camera_Click);
 }
 
 void MainForm::Form_Load() {
@@ -193,11 +216,14 @@ void MainForm::Form_Load() {
 
 void MainForm::ShowPierSideFor(std::int16_t mountType) {
     Telescope->setHidden(mountType == -1);
+    // The setup dialog's Apply, which stores the flags after this.
+    PreviewInputsChanged();
 }
 
 void MainForm::ValidateAndUpdate() {
     // Any message has been shown; the handlers go on the same way whatever the outcome.
     static_cast<void>(Pelindra::Core::ValidateAndUpdate(params_, *this, *this, DecimalSeparator()));
+    PreviewInputsChanged();
 }
 
 bool MainForm::StoreBox(QLineEdit* box, float& field) {
@@ -265,6 +291,7 @@ void MainForm::Quit_Click() {
     // The setup dialog goes first, discarding what was not applied; the main window last.
     if (setup_) setup_->close();
     if (ephemeris_) ephemeris_->close();
+    if (preview_) preview_->close();
     close();
 }
 
@@ -276,9 +303,68 @@ void MainForm::mnu_About_Click() {
     frmAbout::Open();
 }
 
+void MainForm::mnu_TrackPreview_Click() {
+    if (!preview_) {
+        preview_ = new TrackPreview([this] { return PreviewSource(); }, dialogs_, this);
+    }
+    preview_->show();
+    preview_->raise();
+    preview_->activateWindow();
+}
+
+void MainForm::PreviewInputsChanged() {
+    if (preview_) preview_->inputsChanged();
+}
+
+Pelindra::Preview::PathSource MainForm::PreviewSource() const {
+    Pelindra::Preview::PathSource source;
+    source.params = params_;
+    source.sensorWidthPixels = preferences_.sensorWidthPixels;
+    source.sensorHeightPixels = preferences_.sensorHeightPixels;
+    if (ephemeris_ && !ephemeris_->table().rows.empty()) {
+        // The time set, or now to the second, as a following track starts; not kept
+        // within the table, which a following track must cover.
+        constexpr UtcMs kSecond = 1000;
+        const UtcMs now = clock_();
+        const UtcMs nowToTheSecond = now - ((now % kSecond) + kSecond) % kSecond;
+        source.start = ephemeris_->chosenTime().value_or(nowToTheSecond);
+        if (preferences_.followEphemeris) source.followed = &ephemeris_->table();
+    }
+    return source;
+}
+
+void MainForm::mnu_NightMode_Click(bool on) {
+    preferences_.nightMode = on;
+    ApplyNightMode(on);
+}
+
+void MainForm::ApplyNightMode(bool on) {
+    if (mnu_NightMode) mnu_NightMode->setChecked(on);
+    if (on && !dayPalette_) {
+        dayPalette_ = QApplication::palette();
+        QApplication::setPalette(Pelindra::Preview::NightPalette());
+    } else if (!on && dayPalette_) {
+        QApplication::setPalette(*dayPalette_);
+        dayPalette_.reset();
+    }
+}
+
+void MainForm::mnu_Camera_Click() {
+    // One instance, as the setup dialog: an open one is only brought forward.
+    if (!camera_) {
+        camera_ = new CameraForm(params_, preferences_, this, dialogs_);
+        camera_->Form_Load();
+    }
+    camera_->show();
+    camera_->raise();
+    camera_->activateWindow();
+}
+
 void MainForm::closeEvent(QCloseEvent* event) {
     Form_Unload();
     if (ephemeris_) ephemeris_->close();
+    if (preview_) preview_->close();
+    if (camera_) camera_->close();
     event->accept();
 }
 
@@ -362,8 +448,13 @@ void MainForm::ShowEphemeris(Table table, const QString& origin, const std::stri
         ephemeris_ = new EphemerisForm(clock_, this);
         connect(ephemeris_, &EphemerisForm::timeChosen, this, &MainForm::EphemerisTimeChosen);
         connect(ephemeris_, &EphemerisForm::rateUsed, this, &MainForm::UseEphemerisRate);
+        connect(ephemeris_, &EphemerisForm::followChanged, this, &MainForm::PreviewInputsChanged);
+        ephemeris_->setFollow(preferences_.followEphemeris);
+        connect(ephemeris_, &EphemerisForm::followChanged, this,
+                [this](bool follow) { preferences_.followEphemeris = follow; });
     }
     ephemeris_->showTable(std::move(table), origin, time);
+    PreviewInputsChanged();
     ephemerisMemory_ = EphemerisMemory{file, time ? FormatUtcTime(*time) : std::string()};
     ephemeris_->show();
     ephemeris_->raise();
@@ -374,6 +465,7 @@ void MainForm::EphemerisTimeChosen() {
     if (!ephemeris_ || !ephemerisMemory_) return;
     const auto time = ephemeris_->chosenTime();
     ephemerisMemory_->time = time ? FormatUtcTime(*time) : std::string();
+    PreviewInputsChanged();
 }
 
 void MainForm::UseEphemerisRate(const Rate& rate, const QString& source) {
@@ -413,6 +505,7 @@ void MainForm::ShowEphemerisSource(const QString& text) {
 
 void MainForm::SetPreferences(const Preferences& preferences) {
     preferences_ = preferences;
+    ApplyNightMode(preferences_.nightMode);
 }
 
 std::optional<Preferences> MainForm::PreferencesToSave() const {
@@ -454,6 +547,8 @@ void MainForm::SetDeltaXCaption(const std::string& caption) {
 
 void MainForm::SetDeltaYCaption(const std::string& caption) {
     DeltaY->setText(QString::fromStdString(caption));
+    // Y comes second: the setup and camera dialogs' Apply end here.
+    PreviewInputsChanged();
 }
 
 std::optional<std::string> MainForm::ChooseTrackFile(const std::string& folder) {
@@ -472,6 +567,14 @@ std::string MainForm::TimeIntervalText() {
 
 bool MainForm::AllEntriesStored() {
     return unstoredBoxes_.isEmpty();
+}
+
+// A closed ephemeris window keeps its table: the choice holds until another is loaded.
+std::optional<EphemerisStart> MainForm::FollowedEphemeris() {
+    if (!ephemeris_) return std::nullopt;
+    const std::optional<UtcMs> start = ephemeris_->followedStart();
+    if (!start) return std::nullopt;
+    return EphemerisStart{ephemeris_->table(), *start};
 }
 
 void MainForm::SetMotionText(const std::string& text) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPalette>
 #include <QPointer>
 #include <QSet>
 #include <string>
 
 #include "core/TrackParams.h"
+#include "preview/PathGeometry.h"
 #include "settings/Settings.h"
 #include "trackfile/SaveCommand.h"
 #include "ui/EphemerisForm.h"
@@ -17,8 +19,10 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
+class CameraForm;
 class Dialogs;
 class SetupForm;
+class TrackPreview;
 
 // The start-up window: the three often-changed inputs, the pier side, the offsets, and
 // the commands. Its load step reads the settings file and its unload step writes it.
@@ -38,6 +42,8 @@ class MainForm : public QMainWindow,
     void ShowPierSideFor(std::int16_t mountType);
     // Validate and, when the record is usable, recompute and show the offsets.
     void ValidateAndUpdate();
+    // Something the track's path depends on changed; an open preview follows.
+    void PreviewInputsChanged();
 
     // Pelindra::Core::Messages, Pelindra::Core::OffsetDisplay, Pelindra::TrackFile::SaveCommandUi
     void ShowError(const std::string& text) override;
@@ -47,6 +53,7 @@ class MainForm : public QMainWindow,
     bool ConfirmOverwrite() override;
     std::string TimeIntervalText() override;
     bool AllEntriesStored() override;
+    std::optional<Pelindra::TrackFile::EphemerisStart> FollowedEphemeris() override;
 
     // Pelindra::Settings::SettingsView
     void SetMotionText(const std::string& text) override;
@@ -84,6 +91,12 @@ class MainForm : public QMainWindow,
     void nmu_Save_Click();
     void mnu_Exit_Click();
     void mnu_About_Click();
+    void mnu_TrackPreview_Click();
+    void mnu_NightMode_Click(bool on);
+    // The red palette for every window, or the one the program started with.
+    void ApplyNightMode(bool on);
+    Pelindra::Preview::PathSource PreviewSource() const;
+    void mnu_Camera_Click();
     void mnu_OpenEphemeris_Click();
     void mnu_FetchHorizons_Click();
     void mnu_PasteEphemeris_Click();
@@ -108,12 +121,16 @@ class MainForm : public QMainWindow,
     bool settingsUsable_ = true;            // false: the file in its place is left alone at closing
     QSet<const QLineEdit*> unstoredBoxes_;  // boxes showing a number the record lacks
     QPointer<SetupForm> setup_;
+    QPointer<TrackPreview> preview_;
+    std::optional<QPalette> dayPalette_;  // the application's palette while Night Mode is on
+    QAction* mnu_NightMode = nullptr;
+    QPointer<CameraForm> camera_;
     UtcClock clock_;
     QPointer<EphemerisForm> ephemeris_;
     std::optional<Pelindra::Settings::EphemerisMemory> rememberedEphemeris_;  // as read at start
     Pelindra::Settings::Preferences preferences_;  // as read at start, then as chosen
-    std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;      // chosen in this run
-    QLabel* ephemerisSource_ = nullptr;  // made on the first Use
+    std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;  // chosen in this run
+    QLabel* ephemerisSource_ = nullptr;                                   // made on the first Use
 
     QLabel* Label1;
     QLineEdit* Motion;

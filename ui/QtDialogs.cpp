@@ -61,3 +61,20 @@ std::optional<QString> QtDialogs::ChooseEphemerisFile(QWidget* parent, const QSt
 std::optional<QString> QtDialogs::FetchFromHorizons(QWidget* parent, const QString& folder) {
     return HorizonsFetchDialog::Run(parent, folder);
 }
+
+std::optional<QString> QtDialogs::ChooseImageFile(QWidget* parent, const QString& folder) {
+    const QString start = !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
+    QFileDialog dialog(parent, "Export Picture", start, "PNG image (*.png);;SVG drawing (*.svg)");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("png");
+    dialog.selectFile("Track.png");
+    // The suffix follows the type chosen, so the file is what its name says.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) {
+                         dialog.setDefaultSuffix(filter.contains("svg") ? "svg" : "png");
+                     });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}

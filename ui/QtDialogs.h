@@ -10,4 +10,5 @@ class QtDialogs : public Dialogs {
     std::optional<QString> ChooseTrackFile(QWidget* parent, const QString& folder) override;
     std::optional<QString> ChooseEphemerisFile(QWidget* parent, const QString& folder) override;
     std::optional<QString> FetchFromHorizons(QWidget* parent, const QString& folder) override;
+    std::optional<QString> ChooseImageFile(QWidget* parent, const QString& folder) override;
 };

@@ -33,6 +33,10 @@ class RecordingDialogs : public Dialogs {
         fetchFolders << folder;
         return fetched;
     }
+    std::optional<QString> ChooseImageFile(QWidget*, const QString& folder) override {
+        imageChooserFolders << folder;
+        return imageChosen;
+    }
 
     QStringList errors;
     QList<QWidget*> errorParents;
@@ -45,4 +49,6 @@ class RecordingDialogs : public Dialogs {
     std::optional<QString> ephemerisChosen;  // nullopt: that chooser is cancelled
     QStringList fetchFolders;
     std::optional<QString> fetched;  // the file a Horizons query saved; nullopt: none
+    QStringList imageChooserFolders;
+    std::optional<QString> imageChosen;  // nullopt: the picture chooser is cancelled
 };
