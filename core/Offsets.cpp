@@ -29,8 +29,10 @@ std::optional<PixelOffset> OffsetFor(const TrackParams& setup, float motion, flo
     const std::optional<float> y =
         ToSingle(AxisOffset(setup, motion, intervalSeconds, std::cos(r)));
     if (!x || !y) return std::nullopt;
-    PixelOffset offset{*x, *y};
+    return WithReversals(setup, PixelOffset{*x, *y});
+}
 
+PixelOffset WithReversals(const TrackParams& setup, PixelOffset offset) {
     // With a fork mount the West flags apply on both sides of the pier.
     if (setup.MountType == -1 || setup.EastWest == -1) {
         if (setup.RaRevWest == 1) offset.x = -offset.x;

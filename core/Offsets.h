@@ -32,6 +32,9 @@ enum class UpdateResult {
 [[nodiscard]] std::optional<PixelOffset> OffsetFor(const TrackParams& setup, float motion,
                                                    float positionAngle, float intervalSeconds);
 
+// The offset as the record's pier side and reversal flags turn it.
+[[nodiscard]] PixelOffset WithReversals(const TrackParams& setup, PixelOffset offset);
+
 // Recomputes DeltaX, DeltaY, SignX and SignY from the record and shows the two captions,
 // X first. Call only on a record that ValidateParams found usable. On overflow the
 // outputs and captions stay as they were.

@@ -352,6 +352,7 @@ void TestTrackFile::followingSteps_data() {
     QTest::addColumn<double>("startMinutes");
     QTest::addColumn<float>("interval");
     QTest::addColumn<float>("pixSize");
+    QTest::addColumn<float>("cameraAngle");
     QTest::addColumn<QList<QPointF>>("expected");  // pixels, worked out by hand
 
     // East from 0 to 1 "/min over the hour: minute k moves (2k + 1) / 120 arcsec, six times
@@ -359,16 +360,21 @@ void TestTrackFile::followingSteps_data() {
     QList<QPointF> rising;
     for (int k = 0; k < 60; ++k) rising << QPointF(-(2 * k + 1) / 6.0, 0);
     QTest::newRow("rate rising linearly")
-        << QList<double>{0, 0, 0, 60, 1, 0} << 0.0 << 60.0f << 0.05f << rising;
+        << QList<double>{0, 0, 0, 60, 1, 0} << 0.0 << 60.0f << 0.05f << 0.0f << rising;
+    // The camera's +Y axis points east: the same motion runs along -Y.
+    QList<QPointF> risingTurned;
+    for (const QPointF& step : rising) risingTurned << QPointF(0, step.x());
+    QTest::newRow("rate rising linearly, camera at 90")
+        << QList<double>{0, 0, 0, 60, 1, 0} << 0.0 << 60.0f << 0.05f << 90.0f << risingTurned;
     // East 0, 1, 0 "/min at 0, 30 and 60 minutes; 20-minute lines from minute 5 move 10
     // arcsec, then 4.5833 before the row at 30 and 11.25 after it.
     QTest::newRow("a row inside a line")
-        << QList<double>{0, 0, 0, 30, 1, 0, 60, 0, 0} << 5.0 << 1200.0f << 1.0f
+        << QList<double>{0, 0, 0, 30, 1, 0, 60, 0, 0} << 5.0 << 1200.0f << 1.0f << 0.0f
         << QList<QPointF>{{-10, 0}, {-15.833333, 0}};
     // North from +1 to -1 "/min, zero at 30 minutes, east 0.5 "/min throughout: 25-minute
     // lines move 14.5833 arcsec north, then 6.25 south, and 12.5 east each.
     QTest::newRow("the rate turns within a line")
-        << QList<double>{0, 0.5, 1, 60, 0.5, -1} << 0.0 << 1500.0f << 1.0f
+        << QList<double>{0, 0.5, 1, 60, 0.5, -1} << 0.0 << 1500.0f << 1.0f << 0.0f
         << QList<QPointF>{{-12.5, -14.583333}, {-12.5, 6.25}};
 }
 
@@ -377,9 +383,11 @@ void TestTrackFile::followingSteps() {
     QFETCH(double, startMinutes);
     QFETCH(float, interval);
     QFETCH(float, pixSize);
+    QFETCH(float, cameraAngle);
     QFETCH(QList<QPointF>, expected);
 
-    const TrackParams p = Params(0, 0, pixSize, 0, interval);
+    TrackParams p = Params(0, 0, pixSize, 0, interval);
+    p.CameraAngle = cameraAngle;
     const auto steps =
         FollowingSteps(Ephemeris(rows), Night(startMinutes), p, int(expected.size()));
     const auto* problem = std::get_if<std::string>(&steps);

@@ -157,6 +157,22 @@ class RateIntegral {
     RatePair end_;  // the rates where the last interval ended
 };
 
+// The rates, when every row the span [start, end] is interpolated from holds the same.
+std::optional<RatePair> SteadyRate(const std::vector<Row>& rows, UtcMs start, UtcMs end) {
+    const auto first = std::upper_bound(rows.begin(), rows.end(), start,
+                                        [](UtcMs t, const Row& row) { return t < row.time; }) -
+                       1;
+    const auto past = std::lower_bound(rows.begin(), rows.end(), end,
+                                       [](const Row& row, UtcMs t) { return row.time < t; });
+    const auto last = past == rows.end() ? past : past + 1;
+    const bool steady = std::all_of(first, last, [&](const Row& row) {
+        return row.eastArcsecPerMinute == first->eastArcsecPerMinute &&
+               row.northArcsecPerMinute == first->northArcsecPerMinute;
+    });
+    if (!steady) return std::nullopt;
+    return RatePair{first->eastArcsecPerMinute, first->northArcsecPerMinute};
+}
+
 // The end of a track as a whole millisecond, for the coverage test and its message.
 UtcMs EndOfTrack(UtcMs start, double seconds) {
     const double end = std::round(static_cast<double>(start) + seconds * 1000);
@@ -189,6 +205,28 @@ std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table, U
     // The track may end a fraction of a millisecond after the last row.
     const double last = SecondsAfter(start, rows.back().time);
 
+    // A rate that never changes over the track gives the very step its motion and PA give
+    // when typed, read into single precision as the boxes read them.
+    if (const std::optional<RatePair> steady = SteadyRate(rows, start, end)) {
+        const Ephemeris::Rate rate{steady->east, steady->north};
+        const std::optional<float> motion = ToSingle(rate.MotionArcsecPerMinute());
+        const std::optional<PixelOffset> offset =
+            motion ? OffsetFor(params, *motion, static_cast<float>(rate.PositionAngleDegrees()),
+                               params.TimeInterval)
+                   : std::nullopt;
+        if (!offset) return std::string(kOverflowMessage);
+        return Steps(static_cast<std::size_t>(rowCount), *offset);
+    }
+
+    // The offset rule with the motion's east and north parts, k sin(PA) and k cos(PA),
+    // taken straight from the rates: no angle is computed for any line.
+    const double turn = static_cast<double>(params.CameraAngle) * DegToRad;
+    const double cosTurn = std::cos(turn);
+    const double sinTurn = std::sin(turn);
+    const double scale = static_cast<double>(params.TimeInterval);
+    const double pixel = static_cast<double>(params.PixSize);
+    const auto axis = [&](double along) { return ToSingle(-along * scale / pixel / 60.0); };
+
     Steps steps;
     steps.reserve(static_cast<std::size_t>(rowCount));
     RateIntegral integral(rows, start);
@@ -196,15 +234,10 @@ std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table, U
         const double a = std::min(k * interval, last);
         const double b = std::min((k + 1) * interval, last);
         const RatePair mean = integral.Mean(a, b);
-        // Turned into pixels as a typed motion and PA are.
-        const Ephemeris::Rate rate{mean.east, mean.north};
-        const std::optional<float> motion = ToSingle(rate.MotionArcsecPerMinute());
-        if (!motion) return std::string(kOverflowMessage);
-        const auto angle = static_cast<float>(rate.PositionAngleDegrees());
-        const std::optional<PixelOffset> offset =
-            OffsetFor(params, *motion, angle, params.TimeInterval);
-        if (!offset) return std::string(kOverflowMessage);
-        steps.push_back(*offset);
+        const std::optional<float> x = axis(mean.east * cosTurn - mean.north * sinTurn);
+        const std::optional<float> y = axis(mean.north * cosTurn + mean.east * sinTurn);
+        if (!x || !y) return std::string(kOverflowMessage);
+        steps.push_back(WithReversals(params, PixelOffset{*x, *y}));
     }
     return steps;
 }
