@@ -153,6 +153,8 @@ class TestCli : public QObject {
     void ephemerisRate_data();
     void ephemerisRate();
     void ephemerisTrackAsTyped();
+    void follow_data();
+    void follow();
 };
 
 Result TestCli::Run(const QStringList& args, const QByteArray& locale,
@@ -712,6 +714,63 @@ void TestCli::ephemerisTrackAsTyped() {
     QCOMPARE(typed.code, 0);
     QCOMPARE(fromEphemeris.out, typed.out);
     QCOMPARE(fromEphemeris.out.count("\r\n"), 6);
+}
+
+void TestCli::follow_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("firstLine");  // or the start of the message
+    QTest::addColumn<QPointF>("sums");          // of the written X and Y steps
+
+    // The rates go from (45, -60) to (90, 30) "/hr over the hour: minute k moves
+    // 0.75 + 0.75 (k + 0.5) / 60 east and -1 + 1.5 (k + 0.5) / 60 north, 67.5" east and 15"
+    // south in all; the north rate turns at minute 40, and with it the sign of Y.
+    const QStringList hour = {"--ephemeris",  "2P.txt", "--interval",   "60",
+                              "--pixel-size", "1",      "--total-time", "60"};
+    QTest::newRow("the hour, minute by minute")
+        << hour + QStringList{"--follow", "--at", "2026-12-07T21:00"} << 0
+        << QByteArray("60 -0.8 +1.0") << QPointF(-67.5, 15);
+    QTest::newRow("the West side reverses both")
+        << hour + QStringList{"--follow",      "--at", "2026-12-07T21:00", "--side", "west",
+                              "--ra-rev-west", "1",    "--dec-rev-west",   "1"}
+        << 0 << QByteArray("60 +0.8 -1.0") << QPointF(67.5, -15);
+    QTest::newRow("past the table")
+        << hour + QStringList{"--follow", "--at", "2026-12-07T21:30"} << 1
+        << QByteArray(
+               "The track needs the ephemeris from 2026-12-07T21:30:00Z to "
+               "2026-12-07T22:30:00Z, but it covers 2026-12-07T21:00:00Z to "
+               "2026-12-07T22:00:00Z")
+        << QPointF();
+    QTest::newRow("no start") << hour + QStringList{"--follow"} << 2
+                              << QByteArray("--follow needs --ephemeris FILE and --at START")
+                              << QPointF();
+}
+
+// --follow writes each line's own step, signs turning with the rate.
+void TestCli::follow() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QByteArray, firstLine);
+    QFETCH(QPointF, sums);
+
+    QVERIFY(WriteAll(Path("2P.txt"), kHorizonsText));
+    const Result result = Run(Fresh() + args);
+    QCOMPARE(result.code, code);
+    if (code != 0) {
+        QVERIFY2(result.err.contains(firstLine), result.err.constData());
+        QCOMPARE(result.out, QByteArray());
+        return;
+    }
+    const QByteArrayList lines = result.out.split('\n');
+    QCOMPARE(lines.size(), 61);
+    QCOMPARE(lines.first(), firstLine + '\r');
+    qint64 tenthsX = 0, tenthsY = 0;
+    for (const QByteArray& line : lines.mid(0, 60)) {
+        const QByteArrayList fields = line.chopped(1).split(' ');
+        tenthsX += qRound64(fields.value(1).toDouble() * 10);
+        tenthsY += qRound64(fields.value(2).toDouble() * 10);
+    }
+    QCOMPARE(QPointF(tenthsX / 10.0, tenthsY / 10.0), sums);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
