@@ -7,13 +7,16 @@
 # File > Open Ephemeris... and the real chooser, types the time into the ephemeris window,
 # presses Use, saves a track and exits: the track and the settings file, with the
 # ephemeris remembered, are compared byte for byte. A fourth does the same with the other
-# formats: a Horizons CSV table, an API reply and a copied MPC table.
+# formats: a Horizons CSV table, an API reply and a copied MPC table. A fifth ticks Follow
+# in the ephemeris window of a fast flyby and saves: the track must be byte for byte what
+# pelindra-track --follow writes from the same settings, ephemeris and start.
 #
-# Usage: e2e-save-and-close.sh <path to pelindra>
+# Usage: e2e-save-and-close.sh <path to pelindra> <path to pelindra-track>
 set -u
 
-BIN=${1:?usage: $0 <path to pelindra>}
+BIN=${1:?usage: $0 <path to pelindra> <path to pelindra-track>}
 BIN=$(realpath "$BIN")
+TRACK_TOOL=$(realpath "${2:?usage: $0 <path to pelindra> <path to pelindra-track>}")
 [ -x "$BIN" ] || { echo "FAIL: $BIN is not an executable"; exit 1; }
 for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps --test)"; exit 1; }
@@ -251,6 +254,55 @@ for entry in "pons-brooks.csv 1.609969 26.56505" "pons-brooks.json 1.609969 26.5
         printf '%s\r\n' "[Ephemeris]" "File=$TMP/formats/$name" "Time=2024-03-10T02:30:00Z"
     } >"$TMP/expected-4.ini"
     expect_file "settings file after using $name" "$TMP/expected-4.ini" "$INI"
+done
+
+# Run 5: a flyby whose eastward rate turns from -3600 to +3600 "/hr and northward from
+# +1800 to -1800 over three minutes; the track follows it from 02:30 with Follow ticked.
+FLYBY="$TMP/ephemerides/flyby.txt"
+printf '%s\n' "$STARS" "Target body name: 2024 FB                       {source: JPL#3}" \
+    "Center-site name: GEOCENTRIC" "$STARS" \
+    " Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  dRA*cosD d(DEC)/dt" "$STARS" '$$SOE' \
+    " 2024-Mar-10 02:29     01 46 12.34 +30 12 45.6  -3600.000  1800.000" \
+    " 2024-Mar-10 02:32     01 46 12.34 +30 12 45.6   3600.000 -1800.000" '$$EOE' "$STARS" \
+    "Column meaning:" >"$FLYBY"
+TRK5="$TMP/flyby.trk"
+start_app
+file_menu e
+wait_for 15 visible_window "Open Ephemeris" || fail "the ephemeris chooser did not open for $FLYBY"
+focus "$(visible_window "Open Ephemeris")" || fail "the ephemeris chooser did not take the focus"
+xdotool type "$FLYBY"
+xdotool key Return
+wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open for $FLYBY"
+focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus"
+xdotool type 20240310023000
+xdotool key alt+f
+focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+file_menu s
+wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
+focus "$(visible_window "Save Track File")" || fail "the save chooser did not take the focus"
+xdotool type "$TRK5"
+xdotool key Return
+wait_for 15 test -f "$TRK5" || fail "no following track file was written to $TRK5"
+wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
+focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+file_menu x
+wait_for_exit "File > Exit after a following track"
+
+{
+    settings_text 1.61 26.6 15 "$TMP"
+    printf '%s\r\n' "[Ephemeris]" "File=$FLYBY" "Time=2024-03-10T02:30:00Z" "Follow=True"
+} >"$TMP/expected-5.ini"
+expect_file "settings file after a following track" "$TMP/expected-5.ini" "$INI"
+"$TRACK_TOOL" --settings "$INI" --ephemeris "$FLYBY" \
+    --at 2024-03-10T02:30:00Z --follow -o "$TMP/expected-5.trk" ||
+    fail "pelindra-track --follow failed"
+expect_file "following track file" "$TMP/expected-5.trk" "$TRK5"
+# The steps turn with the rate: both signs on each axis.
+for column in 2 3; do
+    for sign in + -; do
+        cut -d' ' -f"$column" "$TRK5" | grep -q "^[$sign]" ||
+            fail "the following track has no step of sign $sign in column $column"
+    done
 done
 
 echo "PASS"
