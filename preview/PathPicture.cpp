@@ -217,7 +217,7 @@ void PathPicture::paint(QPainter& painter, const QRect& area, const PictureStyle
         const QPointF along = Along(tick.along);
         const QPointF across = along.isNull() ? QPointF(0, -1) : QPointF(along.y(), -along.x());
         tickLines.emplace_back(at - across * tickHalf, at + across * tickHalf);
-        if (!tick.label.empty()) labelled.emplace_back(at + across * tickHalf, &tick);
+        if (!tick.label.empty()) labelled.emplace_back(at, &tick);
     }
     painter.setPen(QPen(ink, std::max(1.0, lh / 12)));
     painter.drawLines(tickLines.data(), static_cast<int>(tickLines.size()));
@@ -242,17 +242,21 @@ void PathPicture::paint(QPainter& painter, const QRect& area, const PictureStyle
     painter.setPen(ink);
     painter.drawText(placed[0], Qt::AlignCenter, startText);
     painter.drawText(placed[1], Qt::AlignCenter, endText);
+    // An hour label goes on the left of the path, or on its right where the left is taken.
     for (const auto& [at, tick] : labelled) {
         const QString text = Text(tick->label);
         const QPointF along = Along(tick->along);
         const QPointF away = along.isNull() ? QPointF(0, -1) : QPointF(along.y(), -along.x());
-        const QRectF rect = Beside(at, away, gap, TextSize(metrics, text), layout.plot);
-        if (std::any_of(placed.begin(), placed.end(),
-                        [&](const QRectF& other) { return other.intersects(rect); })) {
-            continue;
+        for (const QPointF side : {away, -away}) {
+            const QRectF rect =
+                Beside(at + side * tickHalf, side, gap, TextSize(metrics, text), layout.plot);
+            if (std::none_of(placed.begin(), placed.end(),
+                             [&](const QRectF& other) { return other.intersects(rect); })) {
+                placed.push_back(rect);
+                painter.drawText(rect, Qt::AlignCenter, text);
+                break;
+            }
         }
-        placed.push_back(rect);
-        painter.drawText(rect, Qt::AlignCenter, text);
     }
 
     if (path_.frame && path_.frame->exitMinutes) {
