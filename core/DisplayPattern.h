@@ -11,8 +11,15 @@ namespace Pelindra::Core {
 // is the user's locale's, passed in.
 std::string FormatMagnitude(float magnitude, int decimals, std::string_view decimalSeparator);
 
-// The same, appended to `out` (the track file writer's hot path).
+// The same, appended to `out`.
 void AppendMagnitude(std::string& out, float magnitude, int decimals,
                      std::string_view decimalSeparator);
+
+// The most characters a magnitude's digits take: FLT_MAX times 100 has 41.
+inline constexpr std::size_t kMagnitudeDigits = 41;
+
+// The same, written at `out`, which has room for kMagnitudeDigits characters and the
+// separator; returns the end of what was written (the track file writer's hot path).
+char* WriteMagnitude(char* out, float magnitude, int decimals, std::string_view decimalSeparator);
 
 }  // namespace Pelindra::Core

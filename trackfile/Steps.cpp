@@ -61,11 +61,12 @@ class Axis {
     float writtenTotal_ = 0;
 };
 
-// A step written as nothing keeps the sign of its exact step; zero, -0 included, is "-".
-void AppendStep(std::string& text, float out, float exact, std::string_view decimalSeparator) {
-    const bool plus = out > 0 || (out == 0 && exact > 0);
-    text += plus ? '+' : '-';
-    AppendMagnitude(text, std::fabs(out), 1, decimalSeparator);
+// A blank and the step as written; a step written as nothing keeps the sign of its exact
+// step, and zero, -0 included, is "-".
+char* WriteStep(char* at, float out, float exact, std::string_view decimalSeparator) {
+    *at++ = ' ';
+    *at++ = out > 0 || (out == 0 && exact > 0) ? '+' : '-';
+    return WriteMagnitude(at, std::fabs(out), 1, decimalSeparator);
 }
 
 // Seconds from `start` to `time`; in double, so no pair of times can overflow.
@@ -90,30 +91,26 @@ class RateIntegral {
         end_ = At(0);
     }
 
-    // The mean rates over [a, b] seconds after the start, where `a` is the previous call's
-    // `b` (0 at first). The rows must cover [a, b].
-    RatePair Mean(double a, double b) {
-        // The integral of the difference from the rate at `a`: a constant rate has none, so
-        // its mean is that rate exactly, as if it had been typed.
-        const RatePair base = end_;
+    // The integral of the rates over [a, b] seconds after the start (arcsec per minute
+    // times seconds), where `a` is the previous call's `b` (0 at first). The rows must
+    // cover [a, b].
+    RatePair Integral(double a, double b) {
         RatePair area;
-        RatePair previous;
+        RatePair from = end_;
         double t = a;
         while (next_ < b) {
-            const Row& row = rows_[row_ + 1];
-            const RatePair rate{row.eastArcsecPerMinute - base.east,
-                                row.northArcsecPerMinute - base.north};
-            area.east += (previous.east + rate.east) / 2 * (next_ - t);
-            area.north += (previous.north + rate.north) / 2 * (next_ - t);
-            previous = rate;
+            const RatePair row{rows_[row_ + 1].eastArcsecPerMinute,
+                               rows_[row_ + 1].northArcsecPerMinute};
+            area.east += (from.east + row.east) / 2 * (next_ - t);
+            area.north += (from.north + row.north) / 2 * (next_ - t);
+            from = row;
             t = next_;
             Enter(row_ + 1);
         }
         end_ = At(b);
-        area.east += (previous.east + (end_.east - base.east)) / 2 * (b - t);
-        area.north += (previous.north + (end_.north - base.north)) / 2 * (b - t);
-        const double width = b - a;
-        return {base.east + area.east / width, base.north + area.north / width};
+        area.east += (from.east + end_.east) / 2 * (b - t);
+        area.north += (from.north + end_.north) / 2 * (b - t);
+        return area;
     }
 
   private:
@@ -219,13 +216,13 @@ std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table, U
     }
 
     // The offset rule with the motion's east and north parts, k sin(PA) and k cos(PA),
-    // taken straight from the rates: no angle is computed for any line.
+    // taken straight from the displacement: no angle is computed for any line.
     const double turn = static_cast<double>(params.CameraAngle) * DegToRad;
     const double cosTurn = std::cos(turn);
     const double sinTurn = std::sin(turn);
-    const double scale = static_cast<double>(params.TimeInterval);
-    const double pixel = static_cast<double>(params.PixSize);
-    const auto axis = [&](double along) { return ToSingle(-along * scale / pixel / 60.0); };
+    // Arcsec per minute times seconds to pixels.
+    const double toPixels = 1 / (60.0 * static_cast<double>(params.PixSize));
+    const auto axis = [&](double along) { return ToSingle(-along * toPixels); };
 
     Steps steps;
     steps.reserve(static_cast<std::size_t>(rowCount));
@@ -233,9 +230,9 @@ std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table, U
     for (int k = 0; k < rowCount; ++k) {
         const double a = std::min(k * interval, last);
         const double b = std::min((k + 1) * interval, last);
-        const RatePair mean = integral.Mean(a, b);
-        const std::optional<float> x = axis(mean.east * cosTurn - mean.north * sinTurn);
-        const std::optional<float> y = axis(mean.north * cosTurn + mean.east * sinTurn);
+        const RatePair moved = integral.Integral(a, b);
+        const std::optional<float> x = axis(moved.east * cosTurn - moved.north * sinTurn);
+        const std::optional<float> y = axis(moved.north * cosTurn + moved.east * sinTurn);
         if (!x || !y) return std::string(kOverflowMessage);
         steps.push_back(WithReversals(params, PixelOffset{*x, *y}));
     }
@@ -248,16 +245,20 @@ std::optional<std::string> TrackTextFromSteps(const Steps& steps, std::string_vi
     Axis y;
     std::string text;
     text.reserve(steps.size() * (intervalText.size() + 16));
+    // Each line is put together here after its interval field, which every line shares,
+    // then appended at once.
+    std::string line(intervalText);
+    line.resize(intervalText.size() + 2 * (2 + kMagnitudeDigits + decimalSeparator.size()) + 2);
+    char* const afterInterval = line.data() + intervalText.size();
     for (const PixelOffset& step : steps) {
         float xOut = 0;
         float yOut = 0;
         if (!x.Next(step.x, xOut) || !y.Next(step.y, yOut)) return std::nullopt;
-        text.append(intervalText);
-        text += ' ';
-        AppendStep(text, xOut, step.x, decimalSeparator);
-        text += ' ';
-        AppendStep(text, yOut, step.y, decimalSeparator);
-        text += "\r\n";
+        char* at = WriteStep(afterInterval, xOut, step.x, decimalSeparator);
+        at = WriteStep(at, yOut, step.y, decimalSeparator);
+        *at++ = '\r';
+        *at++ = '\n';
+        text.append(line.data(), static_cast<std::size_t>(at - line.data()));
     }
     return text;
 }
