@@ -2,6 +2,7 @@
 // platform: an ephemeris in each format loaded by each way in, the time chosen, Use, and
 // what the main window, its captions and the settings file show afterwards.
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDateTimeEdit>
 #include <QJsonDocument>
@@ -232,6 +233,8 @@ class TestEphemerisForm : public QObject {
     void loadFailures_data();
     void loadFailures();
     void menus();
+    void follow_data();
+    void follow();
 };
 
 // ---- each format, each way in, Use
@@ -572,6 +575,87 @@ void TestEphemerisForm::menus() {
                                        : action->text() + " " + action->shortcut().toString());
     QCOMPARE(file, (QStringList{"&Save Ctrl+S", "E&xit Ctrl+Q", "-", "Open &Ephemeris... Ctrl+O",
                                 "Fetch from JPL &Horizons... ", "&Paste Ephemeris Ctrl+V"}));
+}
+
+// ---- a track that follows the ephemeris
+
+void TestEphemerisForm::follow_data() {
+    QTest::addColumn<QByteArray>("remembered");  // the Follow entry read at start
+    QTest::addColumn<bool>("click");             // on the check box
+    QTest::addColumn<QString>("typed");          // the start, into the time editor
+    QTest::addColumn<QString>("firstLine");      // empty: no track written
+    QTest::addColumn<QPointF>("sums");           // of the exact steps
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("saved");  // the Follow entry after closing
+
+    // From 02:00 the rates rise from (36, 48) to (108, 144) "/hr over the hour: 72" east
+    // and 96" north in all, at 1"/px along -X and -Y; the first 15 s move 0.150625" east and
+    // 0.200833" north.
+    const QPointF hour(-72, -96);
+    QTest::newRow("remembered, the hour followed")
+        << QByteArray("Follow=True") << false << "20240310020000"
+        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True");
+    QTest::newRow("ticked, and remembered")
+        << QByteArray() << true << "20240310020000"
+        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True");
+    // The boxes of a fresh start, 1 "/min toward PA 0: 0.25 px along -Y every line.
+    QTest::newRow("cleared: the boxes' constant motion")
+        << QByteArray("Follow=True") << true << "20240310020000"
+        << "15 -0.0 -0.2" << QPointF(0, -60) << QString() << QByteArray("Follow=False");
+    QTest::newRow("an hour from 02:30 is not covered")
+        << QByteArray("Follow=True") << false << "20240310023000" << QString() << QPointF()
+        << "The track needs the ephemeris from 2024-03-10T02:30:00Z to 2024-03-10T03:30:00Z, "
+           "but it covers 2024-03-10T02:00:00Z to 2024-03-10T03:00:00Z"
+        << QByteArray("Follow=True");
+}
+
+void TestEphemerisForm::follow() {
+    QFETCH(QByteArray, remembered);
+    QFETCH(bool, click);
+    QFETCH(QString, typed);
+    QFETCH(QString, firstLine);
+    QFETCH(QPointF, sums);
+    QFETCH(QString, error);
+    QFETCH(QByteArray, saved);
+
+    Session s;
+    const QString file = s.path("pons-brooks.txt");
+    WriteAll(file, kHorizonsText);
+    s.writeSettings(remembered.isEmpty() ? QByteArray() : Lines({"[Ephemeris]", remembered}));
+    s.now = At("2024-03-10T02:10:00Z");
+    s.start();
+    s.load("open", file, {});
+    auto* box = s.in<QCheckBox>("follow");
+    QVERIFY(box);
+    QCOMPARE(box->isChecked(), !remembered.isEmpty());
+    if (click) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+    s.typeTime(typed);
+
+    const QString track = s.path("track.trk");
+    s.dialogs.chosen = track;
+    s.press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QCOMPARE(s.dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error});
+    if (firstLine.isEmpty()) {
+        QVERIFY(!QFileInfo::exists(track));
+    } else {
+        const QByteArrayList lines = ReadAll(track).split('\n');
+        QCOMPARE(lines.size(), 241);
+        QCOMPARE(lines.first(), firstLine.toUtf8() + '\r');
+        QPointF written;
+        for (const QByteArray& line : lines.mid(0, 240)) {
+            const QByteArrayList fields = line.chopped(1).split(' ');
+            written += QPointF(fields.value(1).toDouble(), fields.value(2).toDouble());
+        }
+        // Within a tenth of the exact path.
+        QVERIFY2(std::fabs(written.x() - sums.x()) < 0.1 + 1e-9 &&
+                     std::fabs(written.y() - sums.y()) < 0.1 + 1e-9,
+                 qPrintable(QString("%1 %2").arg(written.x()).arg(written.y())));
+    }
+
+    s.get<QPushButton>("Quit")->click();
+    DeleteLaterNow();
+    const QByteArray after = ReadAll(s.iniPath());
+    QVERIFY2(after.contains("[Ephemeris]\r\n" + saved + "\r\n"), after.constData());
 }
 
 QTEST_MAIN(TestEphemerisForm)
