@@ -66,6 +66,14 @@ class Entries {
         return value ? *value : *ToInt16HalfEven(ReadNumber(fallback));
     }
 
+    // A TCP port, 1 to 65535; anything else gives the default.
+    int Port(const char* section, const char* key, int fallback) const {
+        const std::string value = Text(section, key, "");
+        if (!IsWholeNumber(value)) return fallback;
+        const double port = ReadNumber(value);
+        return port >= 1 && port <= 65535 ? static_cast<int>(port) : fallback;
+    }
+
   private:
     const IniDocument& ini_;
 };
@@ -131,6 +139,14 @@ std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
     preferences.sensorHeightPixels =
         std::max<int>(0, entries.Whole("Camera", "Sensor Height", "0"));
     preferences.nightMode = entries.Flag("View", "Night Mode", "0") != 0;
+    Connections& links = preferences.connections;
+    const Connections defaults;
+    links.phd2Host = entries.Text("PHD2", "Host", defaults.phd2Host.c_str());
+    links.phd2Port = entries.Port("PHD2", "Port", defaults.phd2Port);
+    links.phd2SkyAxes = EqualsIgnoringAsciiCase(entries.Text("PHD2", "Axes", "X/Y"), "RA/Dec");
+    links.indiHost = entries.Text("INDI", "Host", defaults.indiHost.c_str());
+    links.indiPort = entries.Port("INDI", "Port", defaults.indiPort);
+    links.indiDevice = entries.Text("INDI", "Device", "");
     view.SetPreferences(preferences);
 
     if (ephemerisFile || ephemerisTime) {
@@ -186,6 +202,16 @@ std::optional<std::string> SaveSettings(const TrackParams& params, const Setting
                    preferences->sensorHeightPixels == 0);
         writeAdded("View", "Night Mode", FlagText(preferences->nightMode ? kTrue : kFalse),
                    !preferences->nightMode);
+        const Connections& links = preferences->connections;
+        const Connections defaults;
+        writeAdded("PHD2", "Host", links.phd2Host, links.phd2Host == defaults.phd2Host);
+        writeAdded("PHD2", "Port", std::to_string(links.phd2Port),
+                   links.phd2Port == defaults.phd2Port);
+        writeAdded("PHD2", "Axes", links.phd2SkyAxes ? "RA/Dec" : "X/Y", !links.phd2SkyAxes);
+        writeAdded("INDI", "Host", links.indiHost, links.indiHost == defaults.indiHost);
+        writeAdded("INDI", "Port", std::to_string(links.indiPort),
+                   links.indiPort == defaults.indiPort);
+        writeAdded("INDI", "Device", links.indiDevice, links.indiDevice.empty());
     }
     if (const auto memory = view.EphemerisMemoryToSave()) {
         ini.Write("Ephemeris", "File", memory->file);

@@ -18,7 +18,21 @@ struct EphemerisMemory {
 // Sensor Height, [View] Night Mode. An entry is written only when the file already holds
 // it or its value differs from the default, so a user who never makes a choice keeps the
 // file as it was.
+// Where the guider and the mount are reached; the defaults are PHD2's and INDI's own. No
+// connection is opened until the user asks for one.
+struct Connections {
+    std::string phd2Host = "localhost";
+    int phd2Port = 4400;
+    bool phd2SkyAxes = false;  // RA/Dec in arcsec/hr rather than the camera's X/Y in px/hr
+    std::string indiHost = "localhost";
+    int indiPort = 7624;
+    std::string indiDevice;  // empty until the user picks one
+
+    bool operator==(const Connections&) const = default;
+};
+
 struct Preferences {
+    Connections connections;
     bool followEphemeris = false;
     int sensorWidthPixels = 0;  // 0: no sensor size set
     int sensorHeightPixels = 0;

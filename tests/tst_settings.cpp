@@ -212,6 +212,8 @@ class TestSettings : public QObject {
     void ephemerisMemory();
     void addedEntries_data();
     void addedEntries();
+    void connections_data();
+    void connections();
     void filePath();
 };
 
@@ -655,6 +657,43 @@ void TestSettings::addedEntries() {
     QByteArray back = appended;
     back.replace("-12.5", " 0").replace("True", "False");
     QCOMPARE(ReadAll(Path()), kHandKept + back.replace("= 0", "=0"));
+}
+
+void TestSettings::connections_data() {
+    QTest::addColumn<QByteArray>("section");  // appended to the hand-kept file
+    QTest::addColumn<QStringList>("read");    // PHD2 host, port, axes; INDI host, port, device
+    QTest::addColumn<QByteArray>("saved");    // the section after saving what was read
+
+    const QByteArray elsewhere =
+        "[PHD2]\r\nHost=guider.local\r\nPort=4401\r\nAxes=RA/Dec\r\n[INDI]\r\nHost=10.0.0.5\r\n"
+        "Port=40000\r\nDevice=Telescope Simulator\r\n";
+    QTest::newRow("elsewhere") << elsewhere
+                               << QStringList{"guider.local", "4401",  "RA/Dec",
+                                              "10.0.0.5",     "40000", "Telescope Simulator"}
+                               << elsewhere;
+    QTest::newRow("ports out of range or not numbers")
+        << QByteArray("[PHD2]\r\nPort=70000\r\nAxes=sideways\r\n[INDI]\r\nPort=76 24\r\n")
+        << QStringList{"localhost", "4400", "X/Y", "localhost", "7624", ""}
+        << QByteArray("[PHD2]\r\nPort=4400\r\nAxes=X/Y\r\n[INDI]\r\nPort=7624\r\n");
+}
+
+// Where PHD2 and the INDI server are reached is read back as written; a value that cannot be
+// a host's port is the default.
+void TestSettings::connections() {
+    QFETCH(QByteArray, section);
+    QFETCH(QStringList, read);
+    QFETCH(QByteArray, saved);
+
+    TrackParams p = Load(kHandKept + section);
+    const Connections& links = view_->preferences.connections;
+    QCOMPARE(
+        (QStringList{QString::fromStdString(links.phd2Host), QString::number(links.phd2Port),
+                     links.phd2SkyAxes ? "RA/Dec" : "X/Y", QString::fromStdString(links.indiHost),
+                     QString::number(links.indiPort), QString::fromStdString(links.indiDevice)}),
+        read);
+    view_->preferencesToSave = view_->preferences;
+    SAVE_OK(p, *view_, Path().toStdString());
+    QCOMPARE(ReadAll(Path()), kHandKept + saved);
 }
 
 void TestSettings::filePath() {
