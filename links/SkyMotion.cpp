@@ -1,0 +1,56 @@
+#include "links/SkyMotion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "ephemeris/Rate.h"
+
+namespace Pelindra::Links {
+
+namespace {
+
+constexpr double kDegToRad = std::numbers::pi / 180;
+
+}  // namespace
+
+std::optional<double> SkyMotion::RaArcsecPerMinute() const {
+    if (!declinationDegrees) return std::nullopt;
+    const double cosine = std::cos(*declinationDegrees * kDegToRad);
+    // Within about 0.2 arcsec of a pole dRA/dt runs away; no mount tracks that.
+    if (!(std::fabs(cosine) > 1e-6)) return std::nullopt;
+    return eastArcsecPerMinute / cosine;
+}
+
+SkyMotion SkyMotionFromBoxes(float motionArcsecPerMinute, float positionAngleDegrees,
+                             std::optional<double> declinationDegrees) {
+    const double motion = motionArcsecPerMinute;
+    const double angle = static_cast<double>(positionAngleDegrees) * kDegToRad;
+    return {motion * std::sin(angle), motion * std::cos(angle), declinationDegrees};
+}
+
+std::variant<SkyMotion, std::string> SkyMotionAt(const Ephemeris::Table& table,
+                                                 Ephemeris::UtcMs time) {
+    auto rate = Ephemeris::RateAt(table, time);
+    if (const auto* problem = std::get_if<std::string>(&rate)) return std::move(*problem);
+    const Ephemeris::Rate& r = std::get<Ephemeris::Rate>(rate);
+    SkyMotion motion{r.eastArcsecPerMinute, r.northArcsecPerMinute, std::nullopt};
+
+    // The declination of the rows on either side of `time`, when both give one.
+    const auto& rows = table.rows;
+    const auto after =
+        std::upper_bound(rows.begin(), rows.end(), time,
+                         [](Ephemeris::UtcMs t, const auto& row) { return t < row.time; });
+    const auto& a = *(after - 1);
+    if (!a.decDegrees) return motion;
+    if (a.time == time || after == rows.end()) {
+        motion.declinationDegrees = a.decDegrees;
+        return motion;
+    }
+    if (!after->decDegrees) return motion;
+    const double f = static_cast<double>(time - a.time) / static_cast<double>(after->time - a.time);
+    motion.declinationDegrees = *a.decDegrees + (*after->decDegrees - *a.decDegrees) * f;
+    return motion;
+}
+
+}  // namespace Pelindra::Links

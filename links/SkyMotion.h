@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "ephemeris/Table.h"
+
+namespace Pelindra::Links {
+
+// The object's motion on the sky as the guider and the mount take it: eastward (along RA,
+// already times cos(Dec)) and northward, in arcsec per minute, with its declination when
+// known.
+struct SkyMotion {
+    double eastArcsecPerMinute = 0;
+    double northArcsecPerMinute = 0;
+    std::optional<double> declinationDegrees;
+
+    // dRA/dt in arcsec of RA per minute: the eastward rate divided by cos(Dec). nullopt
+    // without a declination, or within a hair of a pole, where it has no finite value.
+    [[nodiscard]] std::optional<double> RaArcsecPerMinute() const;
+};
+
+// From the Motion and PA boxes: east = motion sin(PA), north = motion cos(PA).
+SkyMotion SkyMotionFromBoxes(float motionArcsecPerMinute, float positionAngleDegrees,
+                             std::optional<double> declinationDegrees);
+
+// From an ephemeris at `time`: the rates and, where the table gives it, the declination,
+// each interpolated linearly between rows. Outside the rows' span the message names the time
+// asked and the span.
+[[nodiscard]] std::variant<SkyMotion, std::string> SkyMotionAt(const Ephemeris::Table& table,
+                                                               Ephemeris::UtcMs time);
+
+// What the links say when a rate along RA is asked for without a declination.
+inline constexpr const char* kNoDeclination =
+    "this needs the object's declination: PHD2 and the mount take the RA rate as dRA/dt, "
+    "which is the eastward rate divided by cos(Dec). Load an ephemeris that lists R.A. and "
+    "Dec., or type the declination in Guide > Connections...";
+
+}  // namespace Pelindra::Links
