@@ -1,10 +1,12 @@
 // Runs the built pelindra-track binary and checks what a script would see: standard
 // output, standard error, exit status and the files left behind, byte for byte.
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
+#include "tests/support/FakePhd2.h"
 #include "tests/support/PrivateMounts.h"
 
 namespace {
@@ -154,6 +156,8 @@ class TestCli : public QObject {
     void ephemerisRate();
     void ephemerisTrackAsTyped();
     void follow_data();
+    void phd2_data();
+    void phd2();
     void follow();
 };
 
@@ -771,6 +775,73 @@ void TestCli::follow() {
         tenthsY += qRound64(fields.value(2).toDouble() * 10);
     }
     QCOMPARE(QPointF(tenthsX / 10.0, tenthsY / 10.0), sums);
+}
+
+void TestCli::phd2_data() {
+    QTest::addColumn<QString>("mode");  // of the stand-in PHD2; empty: nothing listens
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("args");  // PORT stands for the stand-in's port
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("output");  // standard output, or a part of standard error
+
+    const QStringList boxes = {"--motion", "12",           "--pa", "35",     "--interval",
+                               "15",       "--pixel-size", "1.8",  "--side", "west"};
+    const QByteArray skyAxes = Ini({"[PHD2]", "Host=127.0.0.1", "Port=PORT", "Axes=RA/Dec"});
+    QTest::newRow("camera axes")
+        << "normal" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 0
+        << QByteArray("PHD2 at 127.0.0.1:PORT: lock shift on: -229.43, -327.66 pixels/hr (X/Y)\n");
+    // At 21:30 67.5 "/hr east at Dec 2.508: 67.565 "/hr of RA.
+    QTest::newRow("sky axes from the ephemeris, settings' host and port")
+        << "normal" << skyAxes
+        << QStringList{"--ephemeris", "2P.txt", "--at", "2026-12-07T21:30", "--phd2"} << 0
+        << QByteArray("PHD2 at 127.0.0.1:PORT: lock shift on: 67.56, -15.00 arcsec/hr (RA/Dec)\n");
+    QTest::newRow("sky axes without a declination")
+        << "normal" << skyAxes << boxes + QStringList{"--phd2"} << 1
+        << QByteArray("this needs the object's declination");
+    QTest::newRow("PHD2 refuses") << "refuse" << QByteArray()
+                                  << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
+                                  << QByteArray(
+                                         "refused set_lock_shift_params: lock shift is not "
+                                         "allowed now (error 1)");
+    QTest::newRow("nothing listens")
+        << "" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
+        << QByteArray(
+               "cannot reach PHD2 at 127.0.0.1:PORT: "
+               "Connection refused");
+}
+
+void TestCli::phd2() {
+    QFETCH(QString, mode);
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QByteArray, output);
+    std::optional<FakePhd2> server;
+    int port = 0;
+    if (mode.isEmpty()) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        port = closed.serverPort();
+    } else {
+        server.emplace(mode);
+        port = server->port();
+    }
+    QVERIFY(port > 0);
+    const QByteArray portText = QByteArray::number(port);
+    QVERIFY(WriteAll(Path("2P.txt"), kHorizonsText));
+    QVERIFY(WriteAll(Path("phd2.ini"), ini.replace("PORT", portText)));
+    args.replaceInStrings("PORT", portText);
+    output.replace("PORT", portText);
+
+    const Result result = Run(QStringList{"--settings", Path("phd2.ini")} + args);
+    QCOMPARE(result.code, code);
+    if (code == 0) {
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(result.out, output);
+    } else {
+        QCOMPARE(result.out, QByteArray());
+        QVERIFY2(result.err.contains(output), result.err.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

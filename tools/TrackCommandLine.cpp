@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QLocale>
 #include <iostream>
 #include <vector>
@@ -19,12 +20,18 @@
 #include "core/Validation.h"
 #include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
+#include "links/HostPort.h"
+#include "links/Phd2Client.h"
+#include "links/SkyMotion.h"
 #include "preview/PathPicture.h"
 #include "settings/Settings.h"
+#include "tools/Console.h"
 #include "tools/EphemerisRate.h"
+#include "tools/IndiCommand.h"
 #include "trackfile/FileExists.h"
 #include "trackfile/SaveCommand.h"
 
+using namespace Pelindra::Tools;
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
 using namespace Pelindra::Settings;
@@ -32,13 +39,6 @@ using namespace Pelindra::Ephemeris;
 using namespace Pelindra::Preview;
 
 namespace {
-
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
-
-void PrintError(const std::string& text) {
-    std::cerr << "pelindra-track: " << text << '\n';
-}
 
 // The window's boxes as loading the settings leaves them: each text is read as the box
 // reads it, and an interval that is not positive is repaired.
@@ -139,6 +139,24 @@ const QList<QCommandLineOption>& Options() {
         {"follow",
          "Follow the ephemeris from --at: each line's step is the object's motion over that "
          "line's own interval."},
+        {"phd2",
+         "Send the rate to PHD2's lock shift at HOST[:PORT] (without a value: the settings' "
+         "host and port, else localhost:4400) and print what PHD2 then holds.",
+         "HOST[:PORT]"},
+        {"indi",
+         "Talk to the mount through the INDI server at HOST[:PORT] (without a value: the "
+         "settings' host and port, else localhost:7624); with --pier-side or --indi-track.",
+         "HOST[:PORT]"},
+        {"device",
+         "The mount's INDI device name (default: the settings', else the first telescope).",
+         "NAME"},
+        {"pier-side", "Print the mount's side of the pier: East or West."},
+        {"indi-track",
+         "Make the mount track at the object's rate (from --motion and --pa, or the ephemeris) "
+         "and print what it then holds."},
+        {"declination",
+         "The object's declination in degrees, for --indi-track when the ephemeris gives none.",
+         "DEGREES"},
         {{"h", "help"}, "Show this help."},
         {"version", "Show the version."},
     };
@@ -243,6 +261,69 @@ void CheckFollowOptions(const QCommandLineParser& parser) {
     }
 }
 
+void CheckPhd2Options(const QCommandLineParser& parser) {
+    if (!parser.isSet("phd2")) return;
+    for (const char* other : {"follow", "rate", "offsets", "plot", "output"}) {
+        if (parser.isSet(other)) {
+            throw UsageError{std::string("--phd2 sends one rate: it does not go with --") + other};
+        }
+    }
+}
+
+// The rate from the options (or the ephemeris at --at) to PHD2, once, with the axes the
+// settings choose; the read-back goes to standard output.
+int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
+               const Connections& saved, std::optional<UtcMs> at) {
+    const auto address = Pelindra::Links::ParseHostPort(parser.value("phd2").toStdString(),
+                                                        {saved.phd2Host, saved.phd2Port});
+    if (const auto* problem = std::get_if<std::string>(&address)) {
+        throw UsageError{"--phd2: " + *problem};
+    }
+    const auto& [host, port] = std::get<Pelindra::Links::HostPort>(address);
+    Pelindra::Links::SkyMotion motion =
+        Pelindra::Links::SkyMotionFromBoxes(params.Motion, params.PA, std::nullopt);
+    if (parser.isSet("ephemeris")) {
+        const std::string file = parser.value("ephemeris").toStdString();
+        auto read = ReadEphemerisFile(file);
+        if (const auto* error = std::get_if<ReadError>(&read)) {
+            PrintError(error->message);
+            return kFailure;
+        }
+        auto atTime = Pelindra::Links::SkyMotionAt(std::get<Table>(read),
+                                                   at ? *at : QDateTime::currentMSecsSinceEpoch());
+        if (const auto* problem = std::get_if<std::string>(&atTime)) {
+            PrintError((file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *problem);
+            return kFailure;
+        }
+        motion = std::get<Pelindra::Links::SkyMotion>(atTime);
+    }
+    const auto rate = Pelindra::Links::Phd2RateFor(
+        params, motion,
+        saved.phd2SkyAxes ? Pelindra::Links::Phd2Axes::Sky : Pelindra::Links::Phd2Axes::Camera);
+    if (const auto* problem = std::get_if<std::string>(&rate)) {
+        PrintError("PHD2: " + *problem);
+        return kFailure;
+    }
+    Pelindra::Links::Phd2Client client;
+    QEventLoop loop;
+    int status = kFailure;
+    QObject::connect(
+        &client, &Pelindra::Links::Phd2Client::succeeded, &loop, [&](const QString& held) {
+            std::cout << "PHD2 at " << host << ':' << port << ": " << held.toStdString() << '\n';
+            status = 0;
+            loop.quit();
+        });
+    QObject::connect(&client, &Pelindra::Links::Phd2Client::failed, &loop,
+                     [&](const QString& reason) {
+                         PrintError(reason.toStdString());
+                         loop.quit();
+                     });
+    client.SendRate(QString::fromStdString(host), port, std::get<Pelindra::Links::Phd2Rate>(rate));
+    // A failure to connect may already have been told.
+    if (client.Busy()) loop.exec();
+    return status;
+}
+
 UtcMs NowToTheSecond() {
     constexpr UtcMs kSecond = 1000;
     const UtcMs now = QDateTime::currentMSecsSinceEpoch();
@@ -306,6 +387,12 @@ int Run(const QCommandLineParser& parser) {
     ConsoleUi ui(output, parser.isSet("force"), intervalText);
     const std::optional<UtcMs> at = AtTime(parser);
     if (!ApplyOptions(parser, params, ui)) return kFailure;
+    if (parser.isSet("phd2")) {
+        return SendToPhd2(parser, params, boxes.LoadedPreferences().connections, at);
+    }
+    if (parser.isSet("indi")) {
+        return RunIndiCommand(parser, params, boxes.LoadedPreferences().connections, at);
+    }
 
     // A following track leaves Motion and PA as the settings have them, as the window leaves
     // its boxes: no line uses them.
@@ -386,7 +473,20 @@ int RunTrackCommandLine(const QStringList& arguments) {
     parser.addOptions(Options());
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
-    if (!parser.parse(arguments)) {
+    // --phd2's value may be left out, which the parser cannot express: a bare --phd2 is given
+    // an empty value, meaning the settings' host and port.
+    QStringList given = arguments;
+    for (qsizetype i = 1; i < given.size(); ++i) {
+        if ((given[i] == "--phd2" || given[i] == "-phd2") &&
+            (i + 1 == given.size() || given[i + 1].startsWith('-'))) {
+            given[i] = "--phd2=";
+        }
+        if ((given[i] == "--indi" || given[i] == "-indi") &&
+            (i + 1 == given.size() || given[i + 1].startsWith('-'))) {
+            given[i] = "--indi=";
+        }
+    }
+    if (!parser.parse(given)) {
         PrintError(parser.errorText().toStdString());
         return kUsage;
     }
@@ -406,6 +506,12 @@ int RunTrackCommandLine(const QStringList& arguments) {
     try {
         CheckEphemerisOptions(parser);
         CheckFollowOptions(parser);
+        CheckPhd2Options(parser);
+        for (const char* mountOption : {"pier-side", "indi-track", "device", "declination"}) {
+            if (parser.isSet(mountOption) && !parser.isSet("indi")) {
+                throw UsageError{std::string("--") + mountOption + " goes with --indi"};
+            }
+        }
         return Run(parser);
     } catch (const UsageError& error) {
         PrintError(error.text);

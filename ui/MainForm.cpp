@@ -16,15 +16,22 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "core/IntervalRepair.h"
 #include "core/Offsets.h"
 #include "core/StoreNumber.h"
 #include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
+#include "links/IndiMount.h"
+#include "links/MountRate.h"
+#include "links/Phd2Client.h"
+#include "links/SkyMotion.h"
 #include "preview/PathPicture.h"
 #include "ui/CameraForm.h"
+#include "ui/ConnectionsForm.h"
 #include "ui/Dialogs.h"
 #include "ui/OptionButtons.h"
 #include "ui/Placement.h"
@@ -200,6 +207,42 @@ void MainForm::BuildMenu() {
     QAction* mnu_Camera = mnu_Guide->addAction("&Camera...");
     mnu_Camera->setObjectName("mnu_Camera");
     connect(mnu_Camera, &QAction::triggered, this, &MainForm::mnu_Camera_Click);
+
+    QAction* mnu_Connections = mnu_Guide->addAction("Co&nnections...");
+    mnu_Connections->setObjectName("mnu_Connections");
+    mnu_Guide->addSeparator();
+    QAction* mnu_SendRatePhd2 = mnu_Guide->addAction("Send Rate to &PHD2");
+    mnu_SendRatePhd2->setObjectName("mnu_SendRatePhd2");
+    QAction* mnu_StopLockShift = mnu_Guide->addAction("S&top Lock Shift");
+    mnu_StopLockShift->setObjectName("mnu_StopLockShift");
+    mnu_KeepPhd2Updated = mnu_Guide->addAction("Keep PHD2 &Updated");
+    mnu_KeepPhd2Updated->setObjectName("mnu_KeepPhd2Updated");
+    mnu_KeepPhd2Updated->setCheckable(true);
+    connect(mnu_Connections, &QAction::triggered, this, &MainForm::mnu_Connections_Click);
+    connect(mnu_SendRatePhd2, &QAction::triggered, this, &MainForm::mnu_SendRatePhd2_Click);
+    connect(mnu_StopLockShift, &QAction::triggered, this, &MainForm::mnu_StopLockShift_Click);
+    connect(mnu_KeepPhd2Updated, &QAction::triggered, this, &MainForm::mnu_KeepPhd2Updated_Click);
+
+    mnu_Guide->addSeparator();
+    mnu_PierSideFromMount = mnu_Guide->addAction("Pier &Side from the Mount");
+    mnu_PierSideFromMount->setObjectName("mnu_PierSideFromMount");
+    mnu_PierSideFromMount->setCheckable(true);
+    QAction* mnu_TrackObjectRate = mnu_Guide->addAction("Track at the &Object's Rate");
+    mnu_TrackObjectRate->setObjectName("mnu_TrackObjectRate");
+    QAction* mnu_StopTrackingObject = mnu_Guide->addAction("Stop Trac&king the Object");
+    mnu_StopTrackingObject->setObjectName("mnu_StopTrackingObject");
+    mnu_StopTrackingObject->setToolTip("The mount tracks the stars again (sidereal rate)");
+    connect(mnu_PierSideFromMount, &QAction::triggered, this,
+            &MainForm::mnu_PierSideFromMount_Click);
+    connect(mnu_TrackObjectRate, &QAction::triggered, this, &MainForm::mnu_TrackObjectRate_Click);
+    connect(mnu_StopTrackingObject, &QAction::triggered, this,
+            &MainForm::mnu_StopTrackingObject_Click);
+
+    // Once a minute: an ephemeris' rate changes slowly, and PHD2 shifts smoothly between.
+    phd2KeepTimer_ = new QTimer(this);
+    phd2KeepTimer_->setObjectName("Phd2KeepTimer");
+    phd2KeepTimer_->setInterval(60 * 1000);
+    connect(phd2KeepTimer_, &QTimer::timeout, this, &MainForm::KeepPhd2Updated_Tick);
 }
 
 void MainForm::Form_Load() {
@@ -360,8 +403,258 @@ void MainForm::mnu_Camera_Click() {
     camera_->activateWindow();
 }
 
+// ---- links to the guider and the mount
+
+void MainForm::mnu_Connections_Click() {
+    if (!connections_) {
+        connections_ =
+            new ConnectionsForm(preferences_.connections, typedDeclination_, this, dialogs_);
+        connections_->Form_Load();
+    }
+    connections_->show();
+    connections_->raise();
+    connections_->activateWindow();
+}
+
+std::variant<Pelindra::Links::Phd2Rate, std::string> MainForm::CurrentPhd2Rate() const {
+    using namespace Pelindra::Links;
+    const Phd2Axes axes = preferences_.connections.phd2SkyAxes ? Phd2Axes::Sky : Phd2Axes::Camera;
+    auto motion = CurrentSkyMotion();
+    if (auto* problem = std::get_if<std::string>(&motion)) return std::move(*problem);
+    return Phd2RateFor(params_, std::get<SkyMotion>(motion), axes);
+}
+
+Pelindra::Links::Phd2Client& MainForm::Phd2() {
+    using Pelindra::Links::Phd2Client;
+    if (phd2_) return *phd2_;
+    phd2_ = new Phd2Client(this);
+    connect(phd2_, &Phd2Client::connecting, this,
+            [this](const QString& where) { ShowLinkStatus("Connecting to " + where + "..."); });
+    connect(phd2_, &Phd2Client::succeeded, this, [this](const QString& held) {
+        if (phd2Sending_) phd2LastSent_ = phd2Sending_;
+        phd2Sending_.reset();
+        ShowLinkStatus(phd2_->Where() + ": " + held);
+    });
+    connect(phd2_, &Phd2Client::failed, this, [this](const QString& reason) {
+        phd2Sending_.reset();
+        ShowLinkStatus("Failed: " + reason);
+        if (phd2Asked_) dialogs_.ShowError(MessageParent(), reason);
+    });
+    connect(phd2_, &Phd2Client::lockShiftLimitReached, this, [this](const QString& where) {
+        const QString text = where +
+                             " stopped moving the lock position: it reached the edge of the "
+                             "guide frame (LockPositionShiftLimitReached)";
+        ShowLinkStatus(text);
+        dialogs_.ShowError(MessageParent(), text);
+    });
+    return *phd2_;
+}
+
+// One exchange at a time: what is sent last must be what PHD2 holds.
+bool MainForm::Phd2Waiting(bool asked) {
+    if (!phd2_ || !phd2_->Busy()) return false;
+    const QString text = phd2_->Where() + " has not yet answered the last request";
+    ShowLinkStatus(text);
+    if (asked) dialogs_.ShowError(MessageParent(), text);
+    return true;
+}
+
+void MainForm::SendRateToPhd2(bool asked) {
+    if (Phd2Waiting(asked)) return;
+    const auto rate = CurrentPhd2Rate();
+    if (const auto* problem = std::get_if<std::string>(&rate)) {
+        const QString text = "Cannot send the rate to PHD2: " + QString::fromStdString(*problem);
+        ShowLinkStatus(text);
+        if (asked) dialogs_.ShowError(MessageParent(), text);
+        return;
+    }
+    phd2Asked_ = asked;
+    phd2Sending_ = std::get<Pelindra::Links::Phd2Rate>(rate);
+    Phd2().SendRate(QString::fromStdString(preferences_.connections.phd2Host),
+                    preferences_.connections.phd2Port, *phd2Sending_);
+}
+
+void MainForm::mnu_SendRatePhd2_Click() {
+    SendRateToPhd2(true);
+}
+
+void MainForm::mnu_StopLockShift_Click() {
+    // Stopping also ends the updates, which would turn the shift on again.
+    mnu_KeepPhd2Updated->setChecked(false);
+    mnu_KeepPhd2Updated_Click(false);
+    if (Phd2Waiting(true)) return;
+    phd2Asked_ = true;
+    phd2Sending_.reset();
+    phd2LastSent_.reset();
+    Phd2().StopLockShift(QString::fromStdString(preferences_.connections.phd2Host),
+                         preferences_.connections.phd2Port);
+}
+
+void MainForm::mnu_KeepPhd2Updated_Click(bool on) {
+    if (!on) {
+        phd2KeepTimer_->stop();
+        return;
+    }
+    phd2KeepTimer_->start();
+    KeepPhd2Updated_Tick();
+}
+
+void MainForm::KeepPhd2Updated_Tick() {
+    // The exchange still running is left to finish; the next tick looks again.
+    if (phd2_ && phd2_->Busy()) return;
+    const auto rate = CurrentPhd2Rate();
+    if (const auto* next = std::get_if<Pelindra::Links::Phd2Rate>(&rate);
+        next && phd2LastSent_ && !Pelindra::Links::RateChanged(*phd2LastSent_, *next, 0.005)) {
+        return;
+    }
+    SendRateToPhd2(false);
+}
+
+Pelindra::Links::IndiMount& MainForm::Indi() {
+    using Pelindra::Links::IndiMount;
+    if (!indi_) {
+        indi_ = new IndiMount(this);
+        connect(indi_, &IndiMount::succeeded, this, [this](const QString& held) {
+            if (mnu_PierSideFromMount->isChecked()) {
+                if (const auto side = indi_->LastPierSide()) MountPierSide(*side);
+            }
+            ShowLinkStatus("Mount (" + indi_->Where() + "): " + held);
+        });
+        connect(indi_, &IndiMount::failed, this, [this](const QString& reason) {
+            // Without a link the buttons are the user's again.
+            mnu_PierSideFromMount->setChecked(false);
+            ShowMountDrivesPierSide(false);
+            ShowLinkStatus("Failed: " + reason);
+            dialogs_.ShowError(MessageParent(), reason);
+        });
+        connect(indi_, &IndiMount::pierSideChanged, this, [this](Pelindra::Links::PierSide side) {
+            if (mnu_PierSideFromMount->isChecked()) MountPierSide(side);
+        });
+    }
+    const auto& links = preferences_.connections;
+    indi_->SetServer(QString::fromStdString(links.indiHost), links.indiPort,
+                     QString::fromStdString(links.indiDevice));
+    return *indi_;
+}
+
+void MainForm::mnu_PierSideFromMount_Click(bool on) {
+    ShowMountDrivesPierSide(on);
+    Indi().SetFollowing(on);
+    if (on) Indi().ReadPierSide();
+}
+
+void MainForm::MountPierSide(Pelindra::Links::PierSide side) {
+    // The click handlers run from the buttons' change, as for the user's click.
+    if (side == Pelindra::Links::PierSide::East) {
+        East->setChecked(true);
+    } else {
+        West->setChecked(true);
+    }
+}
+
+void MainForm::ShowMountDrivesPierSide(bool driven) {
+    const QString why =
+        driven ? "The mount sets the side of the pier (Guide > Pier Side from the Mount)" : "";
+    for (QRadioButton* option : {East, West}) {
+        option->setEnabled(!driven);
+        option->setToolTip(why);
+        option->setAccessibleDescription(why);
+    }
+}
+
+std::variant<Pelindra::Links::SkyMotion, std::string> MainForm::CurrentSkyMotion() const {
+    using namespace Pelindra::Links;
+    const bool haveTable = ephemeris_ && !ephemeris_->table().rows.empty();
+    if (haveTable && preferences_.followEphemeris) {
+        // The ephemeris now; a table without a Dec column takes the declination typed.
+        auto motion = SkyMotionAt(ephemeris_->table(), clock_());
+        if (auto* sky = std::get_if<SkyMotion>(&motion); sky && !sky->declinationDegrees) {
+            sky->declinationDegrees = typedDeclination_;
+        }
+        return motion;
+    }
+    // The boxes, with the ephemeris' declination when it gives one, else the one typed.
+    std::optional<double> declination = typedDeclination_;
+    if (haveTable) {
+        const auto atTime =
+            SkyMotionAt(ephemeris_->table(), ephemeris_->chosenTime().value_or(clock_()));
+        if (const auto* motion = std::get_if<SkyMotion>(&atTime);
+            motion && motion->declinationDegrees) {
+            declination = motion->declinationDegrees;
+        }
+    }
+    return SkyMotionFromBoxes(params_.Motion, params_.PA, declination);
+}
+
+void MainForm::mnu_TrackObjectRate_Click() {
+    using namespace Pelindra::Links;
+    const auto motion = CurrentSkyMotion();
+    std::variant<MountTrackRate, std::string> rate = std::string();
+    if (const auto* sky = std::get_if<SkyMotion>(&motion)) {
+        rate = MountTrackRateFor(*sky);
+    } else {
+        rate = std::get<std::string>(motion);
+    }
+    if (const auto* problem = std::get_if<std::string>(&rate)) {
+        const QString text = "Cannot set the mount's rate: " + QString::fromStdString(*problem);
+        ShowLinkStatus(text);
+        dialogs_.ShowError(MessageParent(), text);
+        return;
+    }
+    Indi().TrackAt(std::get<MountTrackRate>(rate));
+}
+
+void MainForm::mnu_StopTrackingObject_Click() {
+    Indi().TrackSidereal();
+}
+
+void MainForm::ShowLinkStatus(const QString& text) {
+    if (!linkStatus_) {
+        linkStatus_ = new QLabel;
+        linkStatus_->setObjectName("LinkStatus");
+        linkStatus_->setWordWrap(true);
+        StatusLines()->addWidget(linkStatus_);
+    }
+    if (linkStatus_->text() == text) return;
+    linkStatus_->setText(text);
+    FitStatusLines();
+}
+
+QVBoxLayout* MainForm::StatusLines() {
+    if (!statusLines_) {
+        auto* lines = new QWidget;
+        lines->setObjectName("StatusLines");
+        statusLines_ = new QVBoxLayout(lines);
+        statusLines_->setContentsMargins(0, 0, 0, 0);
+        statusLines_->setSpacing(0);
+        statusBar()->setSizeGripEnabled(false);
+        statusBar()->addWidget(lines, 1);
+    }
+    return statusLines_;
+}
+
+void MainForm::FitStatusLines() {
+    // Each line wraps within the window's width, between the edges of the labels and boxes
+    // above it; the window grows only in height.
+    const TwipsScale twips(this);
+    const int margin = twips(120);
+    bool shown = false;
+    for (QLabel* line : {ephemerisSource_, linkStatus_}) {
+        if (!line) continue;
+        line->setVisible(!line->text().isEmpty());
+        shown = shown || !line->text().isEmpty();
+        line->setContentsMargins(margin, 0, margin, margin / 2);
+        line->setFixedWidth(centralWidget()->width());
+        line->setFixedHeight(line->heightForWidth(line->width()));
+    }
+    statusBar()->setVisible(shown);
+    layout()->activate();
+    setFixedSize(sizeHint());
+}
+
 void MainForm::closeEvent(QCloseEvent* event) {
     Form_Unload();
+    if (connections_) connections_->close();
     if (ephemeris_) ephemeris_->close();
     if (preview_) preview_->close();
     if (camera_) camera_->close();
@@ -486,21 +779,11 @@ void MainForm::ShowEphemerisSource(const QString& text) {
         ephemerisSource_ = new QLabel;
         ephemerisSource_->setObjectName("EphemerisSource");
         ephemerisSource_->setWordWrap(true);
-        statusBar()->setSizeGripEnabled(false);
-        statusBar()->addWidget(ephemerisSource_, 1);
+        StatusLines()->insertWidget(0, ephemerisSource_);
     }
     if (ephemerisSource_->text() == text) return;
     ephemerisSource_->setText(text);
-    statusBar()->setVisible(!text.isEmpty());
-    // The line wraps within the window's width, between the edges of the labels and boxes
-    // above it; the window grows only in height.
-    const TwipsScale twips(this);
-    const int margin = twips(120);
-    ephemerisSource_->setContentsMargins(margin, 0, margin, margin / 2);
-    ephemerisSource_->setFixedWidth(centralWidget()->width());
-    ephemerisSource_->setFixedHeight(ephemerisSource_->heightForWidth(ephemerisSource_->width()));
-    layout()->activate();
-    setFixedSize(sizeHint());
+    FitStatusLines();
 }
 
 void MainForm::SetPreferences(const Preferences& preferences) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/TrackParams.h"
+#include "links/Phd2Rate.h"
 #include "preview/PathGeometry.h"
 #include "settings/Settings.h"
 #include "trackfile/SaveCommand.h"
@@ -18,8 +19,18 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
+class QVBoxLayout;
+
+namespace Pelindra::Links {
+class IndiMount;
+class Phd2Client;
+struct SkyMotion;
+enum class PierSide;
+}  // namespace Pelindra::Links
 
 class CameraForm;
+class ConnectionsForm;
 class Dialogs;
 class SetupForm;
 class TrackPreview;
@@ -44,6 +55,8 @@ class MainForm : public QMainWindow,
     void ValidateAndUpdate();
     // Something the track's path depends on changed; an open preview follows.
     void PreviewInputsChanged();
+    // The line under the window about the guider and mount links; hidden until first used.
+    void ShowLinkStatus(const QString& text);
 
     // Pelindra::Core::Messages, Pelindra::Core::OffsetDisplay, Pelindra::TrackFile::SaveCommandUi
     void ShowError(const std::string& text) override;
@@ -97,6 +110,32 @@ class MainForm : public QMainWindow,
     void ApplyNightMode(bool on);
     Pelindra::Preview::PathSource PreviewSource() const;
     void mnu_Camera_Click();
+    void mnu_Connections_Click();
+    void mnu_SendRatePhd2_Click();
+    void mnu_StopLockShift_Click();
+    void mnu_KeepPhd2Updated_Click(bool on);
+    void KeepPhd2Updated_Tick();
+    // The rate for PHD2 now: the followed ephemeris at the clock's time, else the boxes.
+    [[nodiscard]] std::variant<Pelindra::Links::Phd2Rate, std::string> CurrentPhd2Rate() const;
+    // `asked`: the user's own command, whose failure is also shown in a message box.
+    void SendRateToPhd2(bool asked);
+    Pelindra::Links::Phd2Client& Phd2();
+    // True, after saying so, while PHD2 has not answered the exchange before.
+    [[nodiscard]] bool Phd2Waiting(bool asked);
+    void mnu_PierSideFromMount_Click(bool on);
+    void mnu_TrackObjectRate_Click();
+    void mnu_StopTrackingObject_Click();
+    // The mount's side as the user's click would set it.
+    void MountPierSide(Pelindra::Links::PierSide side);
+    // Disables East and West while the mount sets them, saying why.
+    void ShowMountDrivesPierSide(bool driven);
+    // The object's motion for PHD2 and the mount: the followed ephemeris now, else the boxes
+    // with the ephemeris' declination or the one typed.
+    [[nodiscard]] std::variant<Pelindra::Links::SkyMotion, std::string> CurrentSkyMotion() const;
+    Pelindra::Links::IndiMount& Indi();
+    // The box holding the lines under the window, made on first use.
+    QVBoxLayout* StatusLines();
+    void FitStatusLines();
     void mnu_OpenEphemeris_Click();
     void mnu_FetchHorizons_Click();
     void mnu_PasteEphemeris_Click();
@@ -131,6 +170,18 @@ class MainForm : public QMainWindow,
     Pelindra::Settings::Preferences preferences_;  // as read at start, then as chosen
     std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;  // chosen in this run
     QLabel* ephemerisSource_ = nullptr;                                   // made on the first Use
+    QVBoxLayout* statusLines_ = nullptr;
+    QLabel* linkStatus_ = nullptr;
+    QPointer<ConnectionsForm> connections_;
+    std::optional<double> typedDeclination_;       // for this run only
+    Pelindra::Links::Phd2Client* phd2_ = nullptr;  // made when the user first asks
+    bool phd2Asked_ = false;                       // the exchange running was the user's command
+    std::optional<Pelindra::Links::Phd2Rate> phd2Sending_;
+    std::optional<Pelindra::Links::Phd2Rate> phd2LastSent_;
+    QTimer* phd2KeepTimer_ = nullptr;
+    QAction* mnu_KeepPhd2Updated = nullptr;
+    Pelindra::Links::IndiMount* indi_ = nullptr;  // made when the user first asks
+    QAction* mnu_PierSideFromMount = nullptr;
 
     QLabel* Label1;
     QLineEdit* Motion;

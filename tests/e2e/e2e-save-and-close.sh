@@ -9,7 +9,9 @@
 # ephemeris remembered, are compared byte for byte. A fourth does the same with the other
 # formats: a Horizons CSV table, an API reply and a copied MPC table. A fifth ticks Follow
 # in the ephemeris window of a fast flyby and saves: the track must be byte for byte what
-# pelindra-track --follow writes from the same settings, ephemeris and start.
+# pelindra-track --follow writes from the same settings, ephemeris and start. A sixth
+# sends the rate to a stand-in PHD2 through Guide > Send Rate to PHD2: the JSON line it
+# receives must hold the offsets per hour.
 #
 # Usage: e2e-save-and-close.sh <path to pelindra> <path to pelindra-track>
 set -u
@@ -30,10 +32,12 @@ INI="$TMP/config/Pelindra/Pelindra.ini"
 TRK="$TMP/night.trk"
 XVFB_PID=""
 APP_PID=""
+PHD2_PID=""
 FAILED=0
 
 cleanup() {
     stop_process "$APP_PID"
+    stop_process "$PHD2_PID"
     stop_process "$XVFB_PID"
     # Kept after a failure for the screenshot and the logs.
     [ "$FAILED" = 0 ] && rm -rf "$TMP"
@@ -304,5 +308,36 @@ for column in 2 3; do
             fail "the following track has no step of sign $sign in column $column"
     done
 done
+
+# Run 6: the stand-in PHD2 on a free port, named in the settings file; Alt+G, P sends the
+# rate. 12 "/min at 35 degrees, 15 s and 1.8 "/px is -0.956 and -1.365 px per interval:
+# -229.43 and -327.66 px/hr.
+python3 "$(dirname "$(realpath "$0")")/../support/fake_phd2.py" --log "$TMP/phd2.log" \
+    >"$TMP/phd2.port" 2>>"$TMP/app.log" &
+PHD2_PID=$!
+wait_for 10 test -s "$TMP/phd2.port" || fail "the stand-in PHD2 did not start"
+{
+    settings_text 12 35 15 "$TMP"
+    printf '%s\r\n' "[PHD2]" "Host=127.0.0.1" "Port=$(head -n 1 "$TMP/phd2.port")"
+} >"$INI"
+start_app
+xdotool key alt+g
+wait_for 10 menu_shown "$APP_PID" || fail "the Guide menu did not open"
+xdotool key p
+phd2_answered() { [ "$(wc -l <"$TMP/phd2.log" 2>/dev/null || echo 0)" -ge 3 ]; }
+wait_for 15 phd2_answered || fail "PHD2 did not receive the three calls"
+python3 - "$TMP/phd2.log" <<'CHECK' || fail "PHD2 received $(head -n 1 "$TMP/phd2.log")"
+import json, sys
+lines = [json.loads(line) for line in open(sys.argv[1])]
+first = lines[0]
+assert first["method"] == "set_lock_shift_params", first
+params = first["params"][0]
+assert params["units"] == "pixels/hr" and params["axes"] == "X/Y", params
+assert [round(r, 2) for r in params["rate"]] == [-229.43, -327.66], params
+assert [l["method"] for l in lines[1:]] == ["set_lock_shift_enabled", "get_lock_shift_params"]
+CHECK
+focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+file_menu x
+wait_for_exit "File > Exit after sending to PHD2"
 
 echo "PASS"

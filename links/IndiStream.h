@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QXmlStreamReader>
+#include <optional>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace Pelindra::Links {
+
+enum class IndiKind { Switch, Number, Text, Light, Blob, Message, Deleted };
+
+// One whole message from an INDI server: a property vector defined (def...) or updated
+// (set...), a deleted property, or a device's message.
+struct IndiVector {
+    IndiKind kind = IndiKind::Message;
+    bool definition = false;
+    QString device;
+    QString name;
+    QString state;  // Idle, Ok, Busy or Alert
+    QString message;
+    std::vector<std::pair<QString, QString>> elements;  // name, trimmed text
+
+    [[nodiscard]] std::optional<QString> Value(const QString& element) const;
+};
+
+// An element's number: decimal, or sexagesimal ("12:30:00", "-5 30") as INDI allows.
+[[nodiscard]] std::optional<double> IndiNumber(const QString& text);
+
+// Reads the server's stream as it arrives. The stream has no root element, so the reader
+// is given a made-up one first; a chunk that ends inside an element waits for the next.
+class IndiStream {
+  public:
+    IndiStream();
+    // For a new connection.
+    void Reset();
+
+    // The messages the bytes complete, or why the stream is not INDI's XML.
+    [[nodiscard]] std::variant<std::vector<IndiVector>, QString> Feed(const QByteArray& bytes);
+
+  private:
+    QXmlStreamReader reader_;
+    int depth_ = 0;
+    bool ignoring_ = false;
+    IndiVector current_;
+    QString elementName_;
+    QString elementText_;
+};
+
+}  // namespace Pelindra::Links
