@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -10,6 +11,9 @@ struct HostPort {
     std::string host;
     int port = 0;
 };
+
+// A TCP port: the whole text a number from 1 to 65535.
+[[nodiscard]] std::optional<int> ParsePort(std::string_view text);
 
 // "HOST", "HOST:PORT", ":PORT" or "" (the defaults), with "[::1]:PORT" for an IPv6
 // address; the port a whole number from 1 to 65535. Otherwise why not.

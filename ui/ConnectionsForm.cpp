@@ -22,12 +22,7 @@ QString Text(const std::string& text) {
 
 // The port rule of "HOST:PORT" everywhere: a whole number from 1 to 65535.
 [[nodiscard]] std::optional<int> Port(const QString& text) {
-    const auto parsed =
-        Pelindra::Links::ParseHostPort(":" + text.trimmed().toStdString(), {"localhost", 0});
-    if (const auto* address = std::get_if<Pelindra::Links::HostPort>(&parsed)) {
-        if (address->port > 0) return address->port;
-    }
-    return std::nullopt;
+    return Pelindra::Links::ParsePort(text.trimmed().toStdString());
 }
 
 }  // namespace
