@@ -155,10 +155,11 @@ void IndiMount::Handle(const IndiVector& vector) {
         if (held == properties_.end()) return;
         if (!vector.state.isEmpty()) held->state = vector.state;
         held->message = vector.message;
-        for (const auto& [name, value] : vector.elements) {
-            const auto element = std::find_if(held->elements.begin(), held->elements.end(),
-                                              [&](const auto& e) { return e.first == name; });
-            if (element != held->elements.end()) element->second = value;
+        for (const auto& update : vector.elements) {
+            const auto element =
+                std::find_if(held->elements.begin(), held->elements.end(),
+                             [&](const auto& e) { return e.first == update.first; });
+            if (element != held->elements.end()) element->second = update.second;
         }
     }
 

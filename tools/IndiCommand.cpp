@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QEventLoop>
-#include <iostream>
 #include <string>
 
 #include "core/NumberReading.h"
@@ -64,7 +63,7 @@ int RunIndiCommand(const QCommandLineParser& parser, const Pelindra::Core::Track
         PrintError("--indi: " + *problem);
         return kUsage;
     }
-    const auto& [host, port] = std::get<HostPort>(address);
+    const HostPort& server = std::get<HostPort>(address);
     const QString device =
         parser.isSet("device") ? parser.value("device") : QString::fromStdString(saved.indiDevice);
 
@@ -84,12 +83,11 @@ int RunIndiCommand(const QCommandLineParser& parser, const Pelindra::Core::Track
     }
 
     IndiMount mount;
-    mount.SetServer(QString::fromStdString(host), port, device);
+    mount.SetServer(QString::fromStdString(server.host), server.port, device);
     QEventLoop loop;
     int status = kFailure;
     QObject::connect(&mount, &IndiMount::succeeded, &loop, [&](const QString& held) {
-        std::cout << held.toStdString() << '\n';
-        status = 0;
+        status = WriteToStandardOutput(held.toStdString() + '\n');
         loop.quit();
     });
     QObject::connect(&mount, &IndiMount::failed, &loop, [&](const QString& reason) {

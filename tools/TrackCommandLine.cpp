@@ -221,15 +221,6 @@ bool ApplyOptions(const QCommandLineParser& parser, TrackParams& params, Message
     return true;
 }
 
-// Standard output is checked like any file: a full disk or a closed stream is a failure.
-int WriteToStandardOutput(std::string_view bytes) {
-    if (const auto error = WriteAllTo(STDOUT_FILENO, bytes)) {
-        PrintError("cannot write to standard output: " + *error);
-        return kFailure;
-    }
-    return 0;
-}
-
 // Number text without the blank that stands in for a plus sign.
 std::string Shown(float value) {
     const std::string text = NumberText(value);
@@ -279,7 +270,7 @@ int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
     if (const auto* problem = std::get_if<std::string>(&address)) {
         throw UsageError{"--phd2: " + *problem};
     }
-    const auto& [host, port] = std::get<Pelindra::Links::HostPort>(address);
+    const Pelindra::Links::HostPort& server = std::get<Pelindra::Links::HostPort>(address);
     Pelindra::Links::SkyMotion motion =
         Pelindra::Links::SkyMotionFromBoxes(params.Motion, params.PA, std::nullopt);
     if (parser.isSet("ephemeris")) {
@@ -309,8 +300,9 @@ int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
     int status = kFailure;
     QObject::connect(
         &client, &Pelindra::Links::Phd2Client::succeeded, &loop, [&](const QString& held) {
-            std::cout << "PHD2 at " << host << ':' << port << ": " << held.toStdString() << '\n';
-            status = 0;
+            std::string line = "PHD2 at " + server.host;
+            line += ':' + std::to_string(server.port) + ": " + held.toStdString() + '\n';
+            status = WriteToStandardOutput(line);
             loop.quit();
         });
     QObject::connect(&client, &Pelindra::Links::Phd2Client::failed, &loop,
@@ -318,7 +310,8 @@ int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
                          PrintError(reason.toStdString());
                          loop.quit();
                      });
-    client.SendRate(QString::fromStdString(host), port, std::get<Pelindra::Links::Phd2Rate>(rate));
+    client.SendRate(QString::fromStdString(server.host), server.port,
+                    std::get<Pelindra::Links::Phd2Rate>(rate));
     // A failure to connect may already have been told.
     if (client.Busy()) loop.exec();
     return status;
