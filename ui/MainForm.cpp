@@ -430,15 +430,23 @@ Pelindra::Links::Phd2Client& MainForm::Phd2() {
     phd2_ = new Phd2Client(this);
     connect(phd2_, &Phd2Client::connecting, this,
             [this](const QString& where) { ShowLinkStatus("Connecting to " + where + "..."); });
-    connect(phd2_, &Phd2Client::succeeded, this, [this](const QString& held) {
+    // A stop asked for meanwhile goes once the client is free again.
+    const auto stopIfPending = [this] {
+        if (!phd2StopPending_) return;
+        phd2StopPending_ = false;
+        QTimer::singleShot(0, this, &MainForm::mnu_StopLockShift_Click);
+    };
+    connect(phd2_, &Phd2Client::succeeded, this, [this, stopIfPending](const QString& held) {
         if (phd2Sending_) phd2LastSent_ = phd2Sending_;
         phd2Sending_.reset();
         ShowLinkStatus(phd2_->Where() + ": " + held);
+        stopIfPending();
     });
-    connect(phd2_, &Phd2Client::failed, this, [this](const QString& reason) {
+    connect(phd2_, &Phd2Client::failed, this, [this, stopIfPending](const QString& reason) {
         phd2Sending_.reset();
         ShowLinkStatus("Failed: " + reason);
         if (phd2Asked_) dialogs_.ShowError(MessageParent(), reason);
+        stopIfPending();
     });
     connect(phd2_, &Phd2Client::lockShiftLimitReached, this, [this](const QString& where) {
         const QString text = where +
@@ -482,7 +490,11 @@ void MainForm::mnu_StopLockShift_Click() {
     // Stopping also ends the updates, which would turn the shift on again.
     mnu_KeepPhd2Updated->setChecked(false);
     mnu_KeepPhd2Updated_Click(false);
-    if (Phd2Waiting(true)) return;
+    if (phd2_ && phd2_->Busy()) {
+        phd2StopPending_ = true;
+        ShowLinkStatus(phd2_->Where() + ": stopping lock shift once it answers");
+        return;
+    }
     phd2Asked_ = true;
     phd2Sending_.reset();
     phd2LastSent_.reset();

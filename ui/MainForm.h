@@ -175,6 +175,7 @@ class MainForm : public QMainWindow,
     QPointer<ConnectionsForm> connections_;
     std::optional<double> typedDeclination_;       // for this run only
     Pelindra::Links::Phd2Client* phd2_ = nullptr;  // made when the user first asks
+    bool phd2StopPending_ = false;                 // Stop Lock Shift waits for the exchange running
     bool phd2Asked_ = false;                       // the exchange running was the user's command
     std::optional<Pelindra::Links::Phd2Rate> phd2Sending_;
     std::optional<Pelindra::Links::Phd2Rate> phd2LastSent_;
