@@ -30,6 +30,11 @@ struct Table {
     std::string site;    // "Center-site name", or the MPC's observatory
     std::string step;    // as the table states it ("3 minutes"); empty when it does not
     std::vector<Row> rows;
+    // Times of the rows the table lists without a usable rate (a motion of "********" or
+    // "n.a."), in time order: no rate exists between such a row and its neighbours.
+    std::vector<UtcMs> holes;
+    // The text ended inside a row: the table stops at the last complete row before it.
+    bool cutShort = false;
 };
 
 struct ReadError {
