@@ -2,6 +2,9 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <optional>
+#include <utility>
 
 #include "core/Messages.h"
 #include "core/Offsets.h"
@@ -79,6 +82,8 @@ class TestOffsets : public QObject {
     void forkIgnoresPierSide();
     void cameraAngle_data();
     void cameraAngle();
+    void reversalTestInCameraTerms_data();
+    void reversalTestInCameraTerms();
     void overflow_data();
     void overflow();
 };
@@ -249,6 +254,74 @@ void TestOffsets::cameraAngle() {
     const QStringList expected =
         swapped ? QStringList{"X " + y, "Y " + x} : QStringList{"X " + x, "Y " + y};
     QCOMPARE(shown.events, expected);
+}
+
+// The README's reversal test, done at the telescope on a camera whose real axes are known:
+// +Y on the sky at the camera angle, +X a quarter turn east of it (west when mirrored),
+// and the camera software's own sense of each axis. A test track at PA = angle must move
+// the stars away from that PA, along Y only; at PA = angle + 90, along X only. The flags
+// ticked from what is seen must then guide every PA the right way.
+void TestOffsets::reversalTestInCameraTerms_data() {
+    QTest::addColumn<float>("angle");
+    QTest::addColumn<bool>("mirrored");
+    QTest::addColumn<int>("ySense");  // +1: the software's +Y is the sensor's +Y
+
+    for (float angle : {0.f, 35.f, 90.f, 180.f, 270.f, 301.5f}) {
+        for (bool mirrored : {false, true}) {
+            for (int ySense : {1, -1}) {
+                QTest::addRow("%g%s%s", double(angle), mirrored ? " mirrored" : "",
+                              ySense < 0 ? " Y turned" : "")
+                    << angle << mirrored << ySense;
+            }
+        }
+    }
+}
+
+void TestOffsets::reversalTestInCameraTerms() {
+    QFETCH(float, angle);
+    QFETCH(bool, mirrored);
+    QFETCH(int, ySense);
+
+    // East and north parts of the sky direction at a position angle.
+    const auto toward = [](double pa) {
+        const double r = pa * std::numbers::pi / 180;
+        return std::pair{std::sin(r), std::cos(r)};
+    };
+    const auto [yEast, yNorth] = toward(angle);
+    const auto [xEast, xNorth] = toward(angle + (mirrored ? -90.0 : 90.0));
+    // Where the stars go on the sky when the guide point moves by an offset.
+    const auto starsMove = [&](PixelOffset o) {
+        return std::pair{o.x * xEast + ySense * o.y * yEast, o.x * xNorth + ySense * o.y * yNorth};
+    };
+    // Away from the PA: the way pressing towards it on the hand controller moves them.
+    const auto goesAway = [&](PixelOffset o, double pa) {
+        const auto [e, n] = starsMove(o);
+        const auto [pe, pn] = toward(pa);
+        return e * pe + n * pn < 0;
+    };
+
+    TrackParams p = Make(60, 0, 120, 1, kFork, kWest);
+    p.CameraAngle = angle;
+    const std::optional<PixelOffset> alongY = OffsetFor(p, 60, angle, 120);
+    QVERIFY(alongY);
+    QVERIFY(std::fabs(alongY->x) < 1e-3f * std::fabs(alongY->y));
+    if (!goesAway(*alongY, angle)) p.DecRevWest = 1;
+    const std::optional<PixelOffset> alongX = OffsetFor(p, 60, angle + 90, 120);
+    QVERIFY(alongX);
+    QVERIFY(std::fabs(alongX->y) < 1e-3f * std::fabs(alongX->x));
+    if (!goesAway(*alongX, angle + 90)) p.RaRevWest = 1;
+
+    QCOMPARE(p.RaRevWest == 1, mirrored);
+    QCOMPARE(p.DecRevWest == 1, ySense < 0);
+    for (int pa = 0; pa < 360; pa += 15) {
+        const std::optional<PixelOffset> o = OffsetFor(p, 60, float(pa), 120);
+        QVERIFY(o);
+        const auto [e, n] = starsMove(*o);
+        const auto [pe, pn] = toward(pa);
+        // Exactly against the object's motion: 60 "/min for 2 minutes at 1 "/px.
+        QVERIFY2(std::fabs(e + 120 * pe) < 1e-3 && std::fabs(n + 120 * pn) < 1e-3,
+                 qPrintable(QString("PA %1: stars move %2 east, %3 north").arg(pa).arg(e).arg(n)));
+    }
 }
 
 void TestOffsets::overflow_data() {

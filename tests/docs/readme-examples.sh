@@ -55,6 +55,12 @@ while read -r example; do
     esac
 done <commands
 
+# The reversal test aims its test tracks along the camera's own axes, which the flags turn;
+# aimed at the sky's north and east it ticks the wrong flag once the camera is turned.
+grep -q 'a position angle equal to the camera angle' "$ROOT/README.md" &&
+    grep -q 'position angle = camera angle + 90' "$ROOT/README.md" ||
+    fail "the README's reversal test does not aim along the camera's Y and X axes"
+
 warnings=$(man --warnings -l "$ROOT/data/pelindra-track.1" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man -l data/pelindra-track.1 warns: $warnings"
 echo "ok: $(wc -l <commands) README examples, man page"
