@@ -100,6 +100,8 @@ std::optional<UtcMs> ParseUtcTime(std::string_view text) {
                              text.back() == '\r')) {
         text.remove_suffix(1);
     }
+    // The windows write times as "2026-12-07 16:02:45 UTC": such a text is read back.
+    if (text.size() > 4 && text.substr(text.size() - 4) == " UTC") text.remove_suffix(4);
     if (!text.empty() && (text.back() == 'Z' || text.back() == 'z')) text.remove_suffix(1);
 
     std::size_t pos = 0;

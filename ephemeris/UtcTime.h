@@ -21,7 +21,8 @@ std::optional<UtcMs> FromJulianCalendar(int year, int month, int day, int hour, 
 std::optional<UtcMs> FromJulianDate(double julianDate);
 
 // A time as users and scripts write it: "2026-12-07T21:30", "2026-12-07 21:30:15",
-// "2025-11-12T16:43:42.812Z" (seconds and their fraction optional, a final Z optional).
+// "2025-11-12T16:43:42.812Z", "2026-12-07 21:30:15 UTC" (seconds and their fraction
+// optional, a final Z or " UTC" optional).
 std::optional<UtcMs> ParseUtcTime(std::string_view text);
 
 // "2026-12-07T21:30:00Z", with milliseconds only when there are any; ParseUtcTime reads

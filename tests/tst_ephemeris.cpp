@@ -461,6 +461,8 @@ void TestEphemeris::utcTimeText_data() {
         << QByteArray("2026-12-07 21:30:15") << QByteArray("2026-12-07T21:30:15Z");
     QTest::newRow("fraction, Z") << QByteArray("2025-11-12T16:43:42.812Z")
                                  << QByteArray("2025-11-12T16:43:42.812Z");
+    QTest::newRow("as the windows write it")
+        << QByteArray("2026-12-07 16:02:45 UTC") << QByteArray("2026-12-07T16:02:45Z");
     QTest::newRow("before 1970") << QByteArray("1969-12-31T23:59:59.999Z")
                                  << QByteArray("1969-12-31T23:59:59.999Z");
     QTest::newRow("leap day") << QByteArray("2028-02-29T00:00")

@@ -235,6 +235,8 @@ class TestEphemerisForm : public QObject {
     void menus();
     void follow_data();
     void follow();
+    void wholeTime_data();
+    void wholeTime();
 };
 
 // ---- each format, each way in, Use
@@ -656,6 +658,71 @@ void TestEphemerisForm::follow() {
     DeleteLaterNow();
     const QByteArray after = ReadAll(s.iniPath());
     QVERIFY2(after.contains("[Ephemeris]\r\n" + saved + "\r\n"), after.constData());
+}
+
+// ---- a whole time typed over the box or pasted into it
+
+void TestEphemerisForm::wholeTime_data() {
+    QTest::addColumn<QString>("way");  // "type" over the whole text, "paste", "minutes" only
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shownTime");
+    QTest::addColumn<QString>("note");
+
+    const QString none;
+    QTest::newRow("typed, with a space") << "type" << "2024-03-10 02:15:00"
+                                         << "2024-03-10 02:15:00" << none;
+    QTest::newRow("typed, T and Z, no seconds") << "type" << "2024-03-10T02:40Z"
+                                                << "2024-03-10 02:40:00" << none;
+    QTest::newRow("typed as the windows write it")
+        << "type" << "2024-03-10 02:45:30 UTC" << "2024-03-10 02:45:30" << none;
+    QTest::newRow("pasted, with T") << "paste" << "2024-03-10T02:50:00"
+                                    << "2024-03-10 02:50:00" << none;
+    QTest::newRow("pasted as the windows write it")
+        << "paste" << "2024-03-10 02:05:00 UTC" << "2024-03-10 02:05:00" << none;
+    QTest::newRow("typed, not a time")
+        << "type" << "2024-03-10 2:15" << "2024-03-10 02:10:00"
+        << "\"2024-03-10 2:15\" is not a time; write it as 2026-12-07 21:30:00.";
+    // One part at a time still works: the minutes alone.
+    QTest::newRow("minutes only") << "minutes" << "45" << "2024-03-10 02:45:00" << none;
+}
+
+void TestEphemerisForm::wholeTime() {
+    QFETCH(QString, way);
+    QFETCH(QString, text);
+    QFETCH(QString, shownTime);
+    QFETCH(QString, note);
+
+    Session s;
+    const QString file = s.path("pons-brooks.txt");
+    WriteAll(file, kHorizonsText);
+    s.now = At("2024-03-10T02:10:00Z");
+    s.start();
+    s.load("open", file, {});
+    QVERIFY(s.ephemeris());
+    QDateTimeEdit* edit = s.timeEdit();
+    // The window in front, as after a click into it.
+    QApplication::setActiveWindow(s.ephemeris());
+    edit->setFocus();
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QCOMPARE(edit->text(), QString("2024-03-10 02:10:00"));
+
+    if (way == "minutes") {
+        edit->setSelectedSection(QDateTimeEdit::MinuteSection);
+        QTest::keyClicks(edit, text);
+    } else if (way == "paste") {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keySequence(edit, QKeySequence::Paste);
+    } else {
+        QTest::keySequence(edit, QKeySequence::SelectAll);
+        QTest::keyClicks(edit, text);
+    }
+    // One Tab leaves the box, whichever part of it was being edited.
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), s.in<QPushButton>("now"));
+    QCOMPARE(edit->text(), shownTime);
+    QCOMPARE(edit->dateTime().toUTC(), QDateTime::fromString(shownTime, "yyyy-MM-dd HH:mm:ss").toUTC());
+    auto* noteLabel = s.in<QLabel>("note");
+    QCOMPARE(noteLabel->isVisible() ? noteLabel->text() : QString(), note);
 }
 
 QTEST_MAIN(TestEphemerisForm)

@@ -1,5 +1,7 @@
 #include "ui/EphemerisForm.h"
 
+#include "ui/UtcTimeEdit.h"
+
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
@@ -81,10 +83,8 @@ void EphemerisForm::buildControls() {
     span_ = Value("span");
     step_ = Value("step");
     origin_ = Value("origin");
-    timeEdit_ = new QDateTimeEdit;
+    timeEdit_ = new UtcTimeEdit;
     timeEdit_->setObjectName("time");
-    timeEdit_->setTimeSpec(Qt::UTC);
-    timeEdit_->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
     timeEdit_->setToolTip("The time of the exposure in UTC; the rate is taken for this moment");
     now_ = new QPushButton("&Now");
     now_->setObjectName("now");
@@ -163,6 +163,11 @@ void EphemerisForm::buildControls() {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(timeEdit_, &QDateTimeEdit::dateTimeChanged, this, &EphemerisForm::timeEdited);
+    connect(timeEdit_, &UtcTimeEdit::wholeTimeRefused, this,
+            [this](const QString& text) {
+                note_->setText("\"" + text + "\" is not a time; write it as 2026-12-07 21:30:00.");
+                note_->show();
+            });
     connect(now_, &QPushButton::clicked, this, &EphemerisForm::nowClicked);
     connect(use_, &QPushButton::clicked, this, &EphemerisForm::useClicked);
     connect(follow_, &QCheckBox::toggled, this, &EphemerisForm::followChanged);

@@ -10,7 +10,7 @@
 
 class QCheckBox;
 class QDateTime;
-class QDateTimeEdit;
+class UtcTimeEdit;
 class QLabel;
 class QPushButton;
 
@@ -71,7 +71,7 @@ class EphemerisForm : public QDialog {
     QLabel* span_;
     QLabel* step_;
     QLabel* origin_;
-    QDateTimeEdit* timeEdit_;
+    UtcTimeEdit* timeEdit_;
     QPushButton* now_;
     QLabel* note_;
     QLabel* motionPerMinute_;
