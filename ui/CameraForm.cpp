@@ -49,7 +49,7 @@ CameraForm::CameraForm(TrackParams& params, Preferences& preferences, MainForm* 
       mainForm_(mainForm),
       dialogs_(dialogs) {
     setObjectName("CameraForm");
-    setWindowTitle("CAMERA");
+    setWindowTitle("Camera");
     setAttribute(Qt::WA_DeleteOnClose);
     const TwipsScale twips(this);
     setFixedSize(twips(3012), twips(1812));

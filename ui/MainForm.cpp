@@ -172,17 +172,29 @@ void MainForm::BuildMenu() {
     mnu_Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     mnu_Exit->setShortcutContext(Qt::ApplicationShortcut);
 
-    // Added after the menus as drawn, which keep their entries and order.
-    mnu_File->addSeparator();
-    QAction* mnu_OpenEphemeris = mnu_File->addAction("Open &Ephemeris...");
+    // The added commands go between Save and Exit, which stays last as in every desktop
+    // program; the added menus go before Help, which stays last.
+    auto addToFile = [&](const QString& text) {
+        auto* action = new QAction(text, mnu_File);
+        mnu_File->insertAction(mnu_Exit, action);
+        return action;
+    };
+    mnu_File->insertSeparator(mnu_Exit);
+    QAction* mnu_OpenEphemeris = addToFile("Open &Ephemeris...");
     mnu_OpenEphemeris->setObjectName("mnu_OpenEphemeris");
     mnu_OpenEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    QAction* mnu_FetchHorizons = mnu_File->addAction("Fetch from JPL &Horizons...");
+    QAction* mnu_FetchHorizons = addToFile("Fetch from JPL &Horizons...");
     mnu_FetchHorizons->setObjectName("mnu_FetchHorizons");
     // A text box takes Ctrl+V for itself, so this pastes only when the focus is elsewhere.
-    QAction* mnu_PasteEphemeris = mnu_File->addAction("&Paste Ephemeris");
+    QAction* mnu_PasteEphemeris = addToFile("&Paste Ephemeris");
     mnu_PasteEphemeris->setObjectName("mnu_PasteEphemeris");
     mnu_PasteEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    mnu_File->insertSeparator(mnu_Exit);
+    auto addMenu = [&](const QString& title) {
+        auto* menu = new QMenu(title, this);
+        menuBar()->insertMenu(nmu_Help->menuAction(), menu);
+        return menu;
+    };
 
     connect(nmu_Save, &QAction::triggered, this, &MainForm::nmu_Save_Click);
     connect(mnu_Exit, &QAction::triggered, this, &MainForm::mnu_Exit_Click);
@@ -192,7 +204,7 @@ void MainForm::BuildMenu() {
     connect(mnu_FetchHorizons, &QAction::triggered, this, &MainForm::mnu_FetchHorizons_Click);
     connect(mnu_PasteEphemeris, &QAction::triggered, this, &MainForm::mnu_PasteEphemeris_Click);
 
-    QMenu* mnu_View = menuBar()->addMenu("&View");
+    QMenu* mnu_View = addMenu("&View");
     mnu_View->setObjectName("mnu_View");
     QAction* mnu_TrackPreview = mnu_View->addAction("Track &Preview");
     mnu_TrackPreview->setObjectName("mnu_TrackPreview");
@@ -202,7 +214,7 @@ void MainForm::BuildMenu() {
     connect(mnu_TrackPreview, &QAction::triggered, this, &MainForm::mnu_TrackPreview_Click);
     connect(mnu_NightMode, &QAction::triggered, this, &MainForm::mnu_NightMode_Click);
 
-    QMenu* mnu_Guide = menuBar()->addMenu("&Guide");
+    QMenu* mnu_Guide = addMenu("&Guide");
     mnu_Guide->setObjectName("mnu_Guide");
     QAction* mnu_Camera = mnu_Guide->addAction("&Camera...");
     mnu_Camera->setObjectName("mnu_Camera");
