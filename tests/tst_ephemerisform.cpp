@@ -192,6 +192,9 @@ class Session : public ProgramRun {
         } else if (way == "paste") {
             QGuiApplication::clipboard()->setText(QString::fromUtf8(content));
             press(QKeySequence(Qt::CTRL | Qt::Key_V), get<QPushButton>("Setup"));
+        } else if (way.startsWith("paste in ")) {
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(content));
+            press(QKeySequence(Qt::CTRL | Qt::Key_V), box(qPrintable(way.mid(9))));
         } else {
             qWarning("no way %s", qPrintable(way));
         }
@@ -237,6 +240,8 @@ class TestEphemerisForm : public QObject {
     void follow();
     void wholeTime_data();
     void wholeTime();
+    void pasteOneLine_data();
+    void pasteOneLine();
 };
 
 // ---- each format, each way in, Use
@@ -306,6 +311,22 @@ void TestEphemerisForm::use_data() {
         << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
         << " 1"
         << " 143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+    // The README's "copy the table and press Ctrl+V" at start, when Motion has the focus.
+    QTest::newRow("MPC table, pasted into Motion, now")
+        << kMpcCopied << "paste in Motion" << QString() << "2024-03-10T02:30:00Z"
+        << "2024-03-10T02:30:00Z" << noTyping << "2024-03-10 02:30:00"
+        << "0012P"
+        << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
+        << " 1"
+        << " 143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+    // One line that reads as an ephemeris: the API's reply.
+    QTest::newRow("Horizons JSON, pasted into PA, now")
+        << HorizonsJson() << "paste in PA" << QString() << "2024-03-10T02:15:00Z"
+        << "2024-03-10T02:15:00Z" << noTyping << "2024-03-10 02:15:00"
+        << "C/2023 A3 (Tsuchinshan-ATLAS)"
+        << QStringList{"2.9659 \"/min", "177.95 \"/hr", "354.96°", "-15.63 \"/hr", "177.27 \"/hr"}
+        << " 2.965883"
+        << " 354.9616" << QStringList{"+0.07", "-0.74"} << "" << QString();
     // The window shows the user's decimal mark, as the offsets do; the boxes and the settings
     // file keep the program's number text.
     QTest::newRow("Horizons text, dropped as text, time typed, German decimal comma")
@@ -345,7 +366,8 @@ void TestEphemerisForm::use() {
     s.now = At(qPrintable(now));
     s.start();
     s.load(way, file, content);
-    if (way == "paste" && QGuiApplication::clipboard()->text() != QString::fromUtf8(content))
+    if (way.startsWith("paste") &&
+        QGuiApplication::clipboard()->text() != QString::fromUtf8(content))
         QSKIP("no clipboard on this platform");
     QCOMPARE(s.dialogs.errors, QStringList{});
     QVERIFY(s.ephemeris());
@@ -725,6 +747,33 @@ void TestEphemerisForm::wholeTime() {
     QCOMPARE(edit->dateTime().toUTC(), QDateTime::fromString(shownTime, "yyyy-MM-dd HH:mm:ss").toUTC());
     auto* noteLabel = s.in<QLabel>("note");
     QCOMPARE(noteLabel->isVisible() ? noteLabel->text() : QString(), note);
+}
+
+// ---- a one-line paste into a box of the main window stays there
+
+void TestEphemerisForm::pasteOneLine_data() {
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("motion");  // the box's text after Ctrl+A, Ctrl+V
+
+    QTest::newRow("a number") << "12.5" << "12.5";
+    // As before: the box keeps the line end, which the number reading passes over.
+    QTest::newRow("a copied line with its line end") << "7.25\n" << "7.25\n";
+    QTest::newRow("a word") << "fast" << "fast";
+}
+
+void TestEphemerisForm::pasteOneLine() {
+    QFETCH(QString, clipboard);
+    QFETCH(QString, motion);
+
+    Session s;
+    s.start();
+    QGuiApplication::clipboard()->setText(clipboard);
+    if (QGuiApplication::clipboard()->text() != clipboard) QSKIP("no clipboard on this platform");
+    s.box("Motion")->selectAll();
+    s.press(QKeySequence::Paste, s.box("Motion"));
+    QCOMPARE(s.box("Motion")->text(), motion);
+    QVERIFY(!s.ephemeris());
+    QCOMPARE(s.dialogs.errors, QStringList{});
 }
 
 QTEST_MAIN(TestEphemerisForm)

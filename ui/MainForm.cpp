@@ -1,5 +1,7 @@
 #include "ui/MainForm.h"
 
+#include "ui/EphemerisPaste.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -185,10 +187,11 @@ void MainForm::BuildMenu() {
     mnu_OpenEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     QAction* mnu_FetchHorizons = addToFile("Fetch from JPL &Horizons...");
     mnu_FetchHorizons->setObjectName("mnu_FetchHorizons");
-    // A text box takes Ctrl+V for itself, so this pastes only when the focus is elsewhere.
     QAction* mnu_PasteEphemeris = addToFile("&Paste Ephemeris");
     mnu_PasteEphemeris->setObjectName("mnu_PasteEphemeris");
     mnu_PasteEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    auto* pasteInBoxes = new EphemerisPaste(mnu_PasteEphemeris, this);
+    for (QLineEdit* box : {Motion, PA, TimeInterval}) box->installEventFilter(pasteInBoxes);
     mnu_File->insertSeparator(mnu_Exit);
     auto addMenu = [&](const QString& title) {
         auto* menu = new QMenu(title, this);
