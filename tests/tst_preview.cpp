@@ -95,6 +95,7 @@ class TestPreview : public QObject {
     void windowFollows_data();
     void windowFollows();
     void windowTellsUtc();
+    void escapeCloses();
     void exportPicture_data();
     void exportPicture();
     void nightMode_data();
@@ -394,6 +395,19 @@ void TestPreview::windowFollows() {
     QTRY_VERIFY2(EndNear(s, end), qPrintable(s.end() ? Shown(*s.end()) : s.preview()->message()));
     // The picture was drawn without a fault.
     QVERIFY(!s.preview()->grab().isNull());
+}
+
+// Escape closes the window from whichever of its controls has the focus.
+void TestPreview::escapeCloses() {
+    Session s;
+    s.writeSettings(kExample);
+    s.start();
+    QVERIFY(s.openPreview());
+    QVERIFY(QTest::qWaitForWindowExposed(s.preview()));
+    QTest::keyClick(s.preview()->findChild<QPushButton*>("export"), Qt::Key_Escape);
+    QVERIFY(!s.preview()->isVisible());
+    // The main window stays.
+    QVERIFY(s.form()->isVisible());
 }
 
 // With an ephemeris loaded the ticks tell UTC from the time chosen in it.

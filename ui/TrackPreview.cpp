@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
@@ -105,6 +106,15 @@ void TrackPreview::showEvent(QShowEvent* event) {
     // Changes made while the window was closed were not followed.
     refresh();
     QWidget::showEvent(event);
+}
+
+void TrackPreview::keyPressEvent(QKeyEvent* event) {
+    // A window of its own, but one to glance at: Escape closes it as it closes a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TrackPreview::refresh() {

@@ -61,6 +61,7 @@ class TrackPreview : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void refresh();
