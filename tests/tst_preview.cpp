@@ -6,7 +6,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
+#include <QVBoxLayout>
 #include <QSvgRenderer>
 #include <QtTest>
 #include <cmath>
@@ -16,6 +22,7 @@
 #include "preview/PathPicture.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
+#include "ui/ReadableStyle.h"
 #include "ui/TrackPreview.h"
 
 using namespace Pelindra::Core;
@@ -96,6 +103,10 @@ class TestPreview : public QObject {
     void windowFollows();
     void windowTellsUtc();
     void escapeCloses();
+    void outlinesReadable_data();
+    void outlinesReadable();
+    void lightPaletteUnchanged();
+    void picturesRedAtNight();
     void exportPicture_data();
     void exportPicture();
     void nightMode_data();
@@ -356,6 +367,68 @@ bool EndNear(const Session& s, QPointF expected) {
     return end && Near(*end, expected, 1e-4);
 }
 
+
+// A desktop's dark palette, as dark themes set it.
+QPalette DarkPalette() {
+    QPalette palette(Qt::white, QColor(53, 53, 53), QColor(90, 90, 90), QColor(35, 35, 35),
+                     QColor(60, 60, 60), Qt::white, Qt::white, QColor(35, 35, 35),
+                     QColor(53, 53, 53));
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    return palette;
+}
+
+// One control of each kind with nothing ticked or typed, in `palette`, drawn in `style`.
+struct Controls {
+    QWidget window;
+    QCheckBox* check = new QCheckBox("&Tick");
+    QRadioButton* radio = new QRadioButton("&Choose");
+    QLineEdit* text = new QLineEdit;
+    QPushButton* button = new QPushButton("&Press");
+
+    Controls(const QPalette& palette, QStyle* style) {
+        auto* layout = new QVBoxLayout(&window);
+        for (QWidget* control : {static_cast<QWidget*>(check), static_cast<QWidget*>(radio),
+                                 static_cast<QWidget*>(text), static_cast<QWidget*>(button)}) {
+            layout->addWidget(control);
+            control->setStyle(style);
+        }
+        window.setStyle(style);
+        window.setPalette(palette);
+        window.resize(200, 160);
+    }
+    // Where the control draws the part that must be seen: the box or circle of a check box
+    // or radio button, the frame of a text box or button.
+    QRect part(const QString& kind) const {
+        QStyleOptionButton option;
+        if (kind == "check box") {
+            option.initFrom(check);
+            return check->style()
+                ->subElementRect(QStyle::SE_CheckBoxIndicator, &option, check)
+                .translated(check->pos());
+        }
+        if (kind == "radio button") {
+            option.initFrom(radio);
+            return radio->style()
+                ->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio)
+                .translated(radio->pos());
+        }
+        return kind == "text box" ? text->geometry() : button->geometry();
+    }
+};
+
+// The strongest contrast any pixel of the part's edge (its outer two pixels) reaches
+// against the window behind it.
+double EdgeContrast(const QImage& image, const QRect& part, const QColor& window) {
+    double best = 1;
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        for (int x = part.left(); x <= part.right(); ++x) {
+            const bool edge = x - part.left() < 2 || part.right() - x < 2 ||
+                              y - part.top() < 2 || part.bottom() - y < 2;
+            if (edge) best = std::max(best, ContrastRatio(image.pixelColor(x, y), window));
+        }
+    }
+    return best;
+}
 }  // namespace
 
 void TestPreview::windowFollows_data() {
@@ -408,6 +481,79 @@ void TestPreview::escapeCloses() {
     QVERIFY(!s.preview()->isVisible());
     // The main window stays.
     QVERIFY(s.form()->isVisible());
+}
+
+
+// Unticked boxes, text boxes and buttons stay visible on a dark window: their edges reach
+// 3:1 against it, measured on the drawn picture. Qt's own style alone does not get there.
+void TestPreview::outlinesReadable_data() {
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("readable");  // false: the plain style, to show what is mended
+
+    for (const char* kind : {"check box", "radio button", "text box", "button"}) {
+        QTest::addRow("Night Mode, %s", kind) << NightPalette() << kind << true;
+        QTest::addRow("dark palette, %s", kind) << DarkPalette() << kind << true;
+    }
+    QTest::newRow("Night Mode, check box, plain style") << NightPalette() << "check box" << false;
+}
+
+void TestPreview::outlinesReadable() {
+    QFETCH(QPalette, palette);
+    QFETCH(QString, kind);
+    QFETCH(bool, readable);
+
+    ReadableStyle mended;
+    std::unique_ptr<QStyle> plain(QStyleFactory::create(QApplication::style()->name()));
+    Controls controls(palette, readable ? static_cast<QStyle*>(&mended) : plain.get());
+    controls.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&controls.window));
+    const QImage image = controls.window.grab().toImage();
+    const double contrast =
+        EdgeContrast(image, controls.part(kind), palette.color(QPalette::Window));
+    QVERIFY2((contrast >= 3) == readable, qPrintable(QString("contrast %1:1").arg(contrast)));
+}
+
+// On a light palette the windows look exactly as they did.
+void TestPreview::lightPaletteUnchanged() {
+    ReadableStyle mended;
+    std::unique_ptr<QStyle> plain(QStyleFactory::create(QApplication::style()->name()));
+    Controls before(PaperPalette(), plain.get());
+    Controls after(PaperPalette(), &mended);
+    QCOMPARE(after.window.grab().toImage(), before.window.grab().toImage());
+}
+
+// In Night Mode a picture and an icon are red: no lit pixel has more than half as much
+// green or blue as red. Off again, the picture has its own colours back.
+void TestPreview::picturesRedAtNight() {
+    // How many lit pixels there are, and how many of them are red only.
+    const auto count = [](const QImage& image) {
+        QPair<int, int> lit;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (std::max({c.red(), c.green(), c.blue()}) <= 40) continue;
+                ++lit.first;
+                lit.second += 2 * c.green() <= c.red() && 2 * c.blue() <= c.red();
+            }
+        }
+        return lit;
+    };
+    ReadableStyle style;
+    style.setNightMode(true);
+    QLabel picture;
+    picture.setStyle(&style);
+    picture.setPixmap(QPixmap(":/images/comet.png"));
+    picture.adjustSize();
+    const QImage icon = style.standardIcon(QStyle::SP_DirIcon).pixmap(32).toImage();
+    for (const QImage& image : {picture.grab().toImage(), icon}) {
+        const auto [lit, red] = count(image);
+        QVERIFY(lit > 0);
+        QCOMPARE(red, lit);
+    }
+    style.setNightMode(false);
+    const auto [lit, red] = count(picture.grab().toImage());
+    QVERIFY(red < lit);
 }
 
 // With an ephemeris loaded the ticks tell UTC from the time chosen in it.

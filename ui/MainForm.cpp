@@ -1,6 +1,7 @@
 #include "ui/MainForm.h"
 
 #include "ui/EphemerisPaste.h"
+#include "ui/ReadableStyle.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -398,6 +399,11 @@ void MainForm::mnu_NightMode_Click(bool on) {
 
 void MainForm::ApplyNightMode(bool on) {
     if (mnu_NightMode) mnu_NightMode->setChecked(on);
+    if (on) {
+        ReadableStyle::Installed()->setNightMode(true);
+    } else if (auto* style = qobject_cast<ReadableStyle*>(QApplication::style())) {
+        style->setNightMode(false);
+    }
     if (on && !dayPalette_) {
         dayPalette_ = QApplication::palette();
         QApplication::setPalette(Pelindra::Preview::NightPalette());

@@ -1,5 +1,6 @@
 #include "ui/QtDialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -7,6 +8,7 @@
 #include "core/Messages.h"
 #include "trackfile/SaveCommand.h"
 #include "ui/HorizonsFetchDialog.h"
+#include "ui/ReadableStyle.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
@@ -24,6 +26,17 @@ void QtDialogs::ShowError(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+namespace {
+
+// A desktop's own file dialog knows nothing of Night Mode: Qt's, drawn in the application's
+// palette and style, follows it.
+void FollowNightMode(QFileDialog& dialog) {
+    const auto* style = qobject_cast<const ReadableStyle*>(QApplication::style());
+    if (style && style->nightMode()) dialog.setOption(QFileDialog::DontUseNativeDialog);
+}
+
+}  // namespace
+
 bool QtDialogs::ConfirmOverwrite(QWidget* parent) {
     QMessageBox box(QMessageBox::Critical, Text(kOverwriteTitle), Text(kOverwriteQuestion),
                     QMessageBox::Yes | QMessageBox::No, parent);
@@ -40,6 +53,7 @@ std::optional<QString> QtDialogs::ChooseTrackFile(QWidget* parent, const QString
     dialog.selectFile(Text(kProposedTrackName));
     // The save command asks its own overwrite question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    FollowNightMode(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -52,6 +66,7 @@ std::optional<QString> QtDialogs::ChooseEphemerisFile(QWidget* parent, const QSt
                        "Ephemerides (*.txt *.csv *.json *.html *.htm);;All files (*)");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    FollowNightMode(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -68,6 +83,7 @@ std::optional<QString> QtDialogs::ChooseImageFile(QWidget* parent, const QString
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("png");
     dialog.selectFile("Track.png");
+    FollowNightMode(dialog);
     // The suffix follows the type chosen, so the file is what its name says.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog](const QString& filter) {

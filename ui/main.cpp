@@ -7,6 +7,7 @@
 #include "settings/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/QtDialogs.h"
+#include "ui/ReadableStyle.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
@@ -35,6 +36,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(PELINDRA_VERSION);
     QApplication::setWindowIcon(QIcon(":/images/pelindra.png"));
     QGuiApplication::setDesktopFileName("org.pelindra.Pelindra");
+    // Outlines that show on a dark desktop palette, and Night Mode's red pictures.
+    QApplication::setStyle(new ReadableStyle);
 
     // The one record of the run, shared by every window until the event loop ends.
     TrackParams params;
