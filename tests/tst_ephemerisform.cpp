@@ -256,7 +256,7 @@ void TestEphemerisForm::use_data() {
     QTest::addColumn<QString>("usedTime");  // the editor's text after Use
     QTest::addColumn<QString>("target");
     QTest::addColumn<QStringList>("values");  // "/min, "/hr, PA, east and north "/hr
-    QTest::addColumn<QString>("motion");
+    QTest::addColumn<QString>("motion");  // as Use writes them: as typed, no blank
     QTest::addColumn<QString>("pa");
     QTest::addColumn<QStringList>("captions");  // pixel size 1, 15 s: a quarter of -E, -N
     QTest::addColumn<QString>("rememberedTime");
@@ -272,8 +272,8 @@ void TestEphemerisForm::use_data() {
         << "2024-03-10 02:30:00"
         << "12P/Pons-Brooks"
         << QStringList{"2.0000 \"/min", "120.00 \"/hr", "36.87°", "72.00 \"/hr", "96.00 \"/hr"}
-        << " 2"
-        << " 36.8699" << QStringList{"-0.30", "-0.40"} << "2024-03-10T02:30:00Z" << QString();
+        << "2"
+        << "36.8699" << QStringList{"-0.30", "-0.40"} << "2024-03-10T02:30:00Z" << QString();
     QTest::newRow("Horizons CSV, dropped file, now")
         << kHorizonsCsv << "drop file"
         << "eros.csv"
@@ -281,8 +281,8 @@ void TestEphemerisForm::use_data() {
         << "2024-03-10T02:40:00Z" << noTyping << "2024-03-10 02:40:00"
         << "433 Eros (A898 PA)"
         << QStringList{"1.1837 \"/min", "71.02 \"/hr", "279.73°", "-70.00 \"/hr", "12.00 \"/hr"}
-        << " 1.183685"
-        << " 279.7276" << QStringList{"+0.29", "-0.05"} << "" << QString();
+        << "1.183685"
+        << "279.7276" << QStringList{"+0.29", "-0.05"} << "" << QString();
     // Now moves on while the window is open: Use takes the rate at the moment of Use.
     QTest::newRow("Horizons JSON, fetched, now moved on")
         << HorizonsJson() << "fetch"
@@ -291,8 +291,8 @@ void TestEphemerisForm::use_data() {
         << "2024-03-10T02:15:00Z" << noTyping << "2024-03-10 02:15:00"
         << "C/2023 A3 (Tsuchinshan-ATLAS)"
         << QStringList{"2.9659 \"/min", "177.95 \"/hr", "354.96°", "-15.63 \"/hr", "177.27 \"/hr"}
-        << " 2.965883"
-        << " 354.9616" << QStringList{"+0.07", "-0.74"} << "" << QString();
+        << "2.965883"
+        << "354.9616" << QStringList{"+0.07", "-0.74"} << "" << QString();
     QTest::newRow("MPC page, opened, time typed")
         << kMpcPage << "open"
         << "pons-brooks.html"
@@ -302,31 +302,31 @@ void TestEphemerisForm::use_data() {
         << "2024-03-10 02:20:00"
         << "12P/Pons-Brooks"
         << QStringList{"1.5000 \"/min", "90.00 \"/hr", "120.00°", "77.94 \"/hr", "-45.00 \"/hr"}
-        << " 1.5"
-        << " 120" << QStringList{"-0.32", "+0.19"} << "2024-03-10T02:20:00Z" << QString();
+        << "1.5"
+        << "120" << QStringList{"-0.32", "+0.19"} << "2024-03-10T02:20:00Z" << QString();
     QTest::newRow("MPC table, pasted, now")
         << kMpcCopied << "paste" << QString() << "2024-03-10T02:30:00Z"
         << "2024-03-10T02:30:00Z" << noTyping << "2024-03-10 02:30:00"
         << "0012P"
         << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
-        << " 1"
-        << " 143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+        << "1"
+        << "143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
     // The README's "copy the table and press Ctrl+V" at start, when Motion has the focus.
     QTest::newRow("MPC table, pasted into Motion, now")
         << kMpcCopied << "paste in Motion" << QString() << "2024-03-10T02:30:00Z"
         << "2024-03-10T02:30:00Z" << noTyping << "2024-03-10 02:30:00"
         << "0012P"
         << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
-        << " 1"
-        << " 143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+        << "1"
+        << "143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
     // One line that reads as an ephemeris: the API's reply.
     QTest::newRow("Horizons JSON, pasted into PA, now")
         << HorizonsJson() << "paste in PA" << QString() << "2024-03-10T02:15:00Z"
         << "2024-03-10T02:15:00Z" << noTyping << "2024-03-10 02:15:00"
         << "C/2023 A3 (Tsuchinshan-ATLAS)"
         << QStringList{"2.9659 \"/min", "177.95 \"/hr", "354.96°", "-15.63 \"/hr", "177.27 \"/hr"}
-        << " 2.965883"
-        << " 354.9616" << QStringList{"+0.07", "-0.74"} << "" << QString();
+        << "2.965883"
+        << "354.9616" << QStringList{"+0.07", "-0.74"} << "" << QString();
     // The window shows the user's decimal mark, as the offsets do; the boxes and the settings
     // file keep the program's number text.
     QTest::newRow("Horizons text, dropped as text, time typed, German decimal comma")
@@ -336,8 +336,8 @@ void TestEphemerisForm::use_data() {
         << "2024-03-10 02:30:00"
         << "12P/Pons-Brooks"
         << QStringList{"2,0000 \"/min", "120,00 \"/hr", "36,87°", "72,00 \"/hr", "96,00 \"/hr"}
-        << " 2"
-        << " 36.8699" << QStringList{"-0,30", "-0,40"} << "2024-03-10T02:30:00Z"
+        << "2"
+        << "36.8699" << QStringList{"-0,30", "-0,40"} << "2024-03-10T02:30:00Z"
         << "de_DE";
 }
 

@@ -800,9 +800,14 @@ void MainForm::UseEphemerisRate(const Rate& rate, const QString& source) {
         ShowError(std::string(kOverflowMessage));
         return;
     }
-    // As if typed: each write runs the box's own change handling.
-    SetMotionText(*motion);
-    SetPAText(rate.PositionAngleText());
+    // As if typed, so each write runs the box's own change handling; and as a user types
+    // a number, without the blank the number text puts in place of a plus sign.
+    const auto typed = [](std::string text) {
+        if (!text.empty() && text.front() == ' ') text.erase(0, 1);
+        return text;
+    };
+    SetMotionText(typed(*motion));
+    SetPAText(typed(rate.PositionAngleText()));
     ShowEphemerisSource(source);
 }
 
