@@ -865,9 +865,8 @@ void TestCli::librariesLoaded_data() {
                              << drawingAndLinks;
     QTest::newRow("track file") << FirstExample() << 0 << kFirstExample << coreOnly
                                 << drawingAndLinks;
-    QTest::newRow("offsets") << FirstExample({"--offsets"}) << 0
-                             << QByteArray("-0.96 -1.37\n") << coreOnly
-                             << drawingAndLinks;
+    QTest::newRow("offsets") << FirstExample({"--offsets"}) << 0 << QByteArray("-0.96 -1.37\n")
+                             << coreOnly << drawingAndLinks;
     // At 21:30 67.5 "/hr east and 15 "/hr south: 69.146 "/hr, toward 102.53 degrees.
     QTest::newRow("rate") << ephemeris + QStringList{"--rate"} << 0
                           << QByteArray("1.152443 102.5288\n") << coreOnly << drawingAndLinks;
@@ -876,8 +875,9 @@ void TestCli::librariesLoaded_data() {
         << ephemeris + QStringList{"--follow", "--total-time", "0.25"} << 0
         << QByteArray("15 -0.3 +0.1\r\n") << coreOnly << drawingAndLinks;
     // After "--" an option's name is an argument like any other.
-    QTest::newRow("--plot after --") << QStringList{"--", "--plot"} << 2 << QByteArray()
-                                     << coreOnly << drawingAndLinks;
+    QTest::newRow("--plot after --")
+        << QStringList{"--", "--plot"} << 2 << QByteArray() << coreOnly << drawingAndLinks;
+    // The single-dash form, which the parser reads too.
     QTest::newRow("plot") << FirstExample({"-plot=path.svg"}) << 0 << QByteArray()
                           << QStringList{"libQt6Gui.so", "libQt6Svg.so", "pelindra-track-plugin.so"}
                           << QStringList();

@@ -19,10 +19,10 @@ int RunInTrackPlugin(std::string_view option, int& argc, char* argv[]) {
     // The program's own file, links resolved: the plugin lies at a fixed place from it, in
     // the build tree as where it is installed, whatever the prefix.
     char exe[4096];
-    const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (length < 0) {
+    const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe);
+    if (length < 0 || static_cast<std::size_t>(length) == sizeof exe) {
         PrintError(what + " cannot find the folder pelindra-track runs from: " +
-                   std::strerror(errno));
+                   (length < 0 ? std::strerror(errno) : "its name is too long"));
         return kFailure;
     }
     exe[length] = '\0';
@@ -36,8 +36,8 @@ int RunInTrackPlugin(std::string_view option, int& argc, char* argv[]) {
     QPluginLoader loader(file);
     auto* plugin = qobject_cast<TrackPlugin*>(loader.instance());
     if (!plugin) {
-        PrintError(what + " needs " + file.toStdString() + ", which cannot be loaded: " +
-                   loader.errorString().toStdString());
+        PrintError(what + " needs " + file.toStdString() +
+                   ", which cannot be loaded: " + loader.errorString().toStdString());
         return kFailure;
     }
     return plugin->Main(argc, argv);
