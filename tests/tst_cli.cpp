@@ -159,6 +159,8 @@ class TestCli : public QObject {
     void phd2_data();
     void phd2();
     void follow();
+    void librariesLoaded_data();
+    void librariesLoaded();
 };
 
 Result TestCli::Run(const QStringList& args, const QByteArray& locale,
@@ -841,6 +843,81 @@ void TestCli::phd2() {
     } else {
         QCOMPARE(result.out, QByteArray());
         QVERIFY2(result.err.contains(output), result.err.constData());
+    }
+}
+
+// Only drawing and the links load the GUI and network libraries (through the plugin); every
+// other run starts with Qt Core alone. The dynamic loader's own record names every library
+// a run maps, linked or loaded later.
+void TestCli::librariesLoaded_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("output");  // standard output
+    QTest::addColumn<QStringList>("loaded");
+    QTest::addColumn<QStringList>("notLoaded");
+
+    const QStringList coreOnly = {"libQt6Core.so"};
+    const QStringList drawingAndLinks = {"libQt6Gui.so", "libQt6Svg.so", "libQt6Network.so",
+                                         "libQt6DBus.so", "pelindra-track-plugin.so"};
+    const QStringList ephemeris = {"--ephemeris", "2P.txt", "--at", "2026-12-07T21:30"};
+    QTest::newRow("version") << QStringList{"--version"} << 0
+                             << QByteArray("Pelindra Track File Generator 1.0\n") << coreOnly
+                             << drawingAndLinks;
+    QTest::newRow("track file") << FirstExample() << 0 << kFirstExample << coreOnly
+                                << drawingAndLinks;
+    QTest::newRow("offsets") << FirstExample({"--offsets"}) << 0 << QByteArray("-0.96 -1.37\n")
+                             << coreOnly << drawingAndLinks;
+    // At 21:30 67.5 "/hr east and 15 "/hr south: 69.146 "/hr, toward 102.53 degrees.
+    QTest::newRow("rate") << ephemeris + QStringList{"--rate"} << 0
+                          << QByteArray("1.152443 102.5288\n") << coreOnly << drawingAndLinks;
+    // In those 15 s it moves 0.28" east and 0.06" south: at 1" a pixel, X -0.3 and Y +0.1.
+    QTest::newRow("following track")
+        << ephemeris + QStringList{"--follow", "--total-time", "0.25"} << 0
+        << QByteArray("15 -0.3 +0.1\r\n") << coreOnly << drawingAndLinks;
+    // After "--" an option's name is an argument like any other.
+    QTest::newRow("--plot after --")
+        << QStringList{"--", "--plot"} << 2 << QByteArray() << coreOnly << drawingAndLinks;
+    // The single-dash form, which the parser reads too.
+    QTest::newRow("plot") << FirstExample({"-plot=path.svg"}) << 0 << QByteArray()
+                          << QStringList{"libQt6Gui.so", "libQt6Svg.so", "pelindra-track-plugin.so"}
+                          << QStringList();
+    QTest::newRow("mount, wrong usage")
+        << QStringList{"--indi"} << 2 << QByteArray()
+        << QStringList{"libQt6Network.so", "pelindra-track-plugin.so"} << QStringList();
+    // A file named like the option: the plugin runs the same command line, to the same end.
+    QTest::newRow("file named --plot") << FirstExample({"-o", "--plot"}) << 0 << QByteArray()
+                                       << QStringList{"pelindra-track-plugin.so"} << QStringList();
+}
+
+void TestCli::librariesLoaded() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QByteArray, output);
+    QFETCH(QStringList, loaded);
+    QFETCH(QStringList, notLoaded);
+
+    QVERIFY(WriteAll(Path("2P.txt"), kHorizonsText));
+    QVERIFY(QDir(dir_->path()).mkpath("ld"));
+    qputenv("LD_DEBUG", "files");
+    qputenv("LD_DEBUG_OUTPUT", Path("ld/record").toLocal8Bit());
+    const Result result = Run(Fresh() + args);
+    qunsetenv("LD_DEBUG");
+    qunsetenv("LD_DEBUG_OUTPUT");
+    QCOMPARE(result.code, code);
+    QCOMPARE(result.out, output);
+    if (args.contains("--plot") && args.contains("-o")) {
+        QCOMPARE(ReadAll(Path("--plot")), kFirstExample);
+    }
+
+    QByteArray record;
+    const QDir ld(Path("ld"));
+    for (const QString& name : ld.entryList(QDir::Files)) record += ReadAll(ld.filePath(name));
+    QVERIFY2(record.contains("file="), "the dynamic loader kept no record");
+    for (const QString& name : loaded) {
+        QVERIFY2(record.contains(name.toUtf8()), qPrintable(name + " was not loaded"));
+    }
+    for (const QString& name : notLoaded) {
+        QVERIFY2(!record.contains(name.toUtf8()), qPrintable(name + " was loaded"));
     }
 }
 

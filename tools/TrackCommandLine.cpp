@@ -21,9 +21,15 @@
 #include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
 #include "links/HostPort.h"
+// pelindra-track itself is built without drawing and the links, which need the GUI and
+// network libraries: its plugin, built with them, runs every command line that asks for them.
+#ifndef PELINDRA_TRACK_CORE
 #include "links/Phd2Client.h"
+#endif
 #include "links/SkyMotion.h"
+#ifndef PELINDRA_TRACK_CORE
 #include "preview/PathPicture.h"
+#endif
 #include "settings/Settings.h"
 #include "tools/Console.h"
 #include "tools/EphemerisRate.h"
@@ -36,7 +42,9 @@ using namespace Pelindra::Core;
 using namespace Pelindra::TrackFile;
 using namespace Pelindra::Settings;
 using namespace Pelindra::Ephemeris;
+#ifndef PELINDRA_TRACK_CORE
 using namespace Pelindra::Preview;
+#endif
 
 namespace {
 
@@ -261,6 +269,7 @@ void CheckPhd2Options(const QCommandLineParser& parser) {
     }
 }
 
+#ifndef PELINDRA_TRACK_CORE
 // The rate from the options (or the ephemeris at --at) to PHD2, once, with the axes the
 // settings choose; the read-back goes to standard output.
 int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
@@ -355,6 +364,7 @@ int Plot(const std::string& file, const PathSource& source, bool force) {
     }
     return 0;
 }
+#endif
 
 std::optional<UtcMs> AtTime(const QCommandLineParser& parser) {
     if (!parser.isSet("at")) return std::nullopt;
@@ -380,12 +390,14 @@ int Run(const QCommandLineParser& parser) {
     ConsoleUi ui(output, parser.isSet("force"), intervalText);
     const std::optional<UtcMs> at = AtTime(parser);
     if (!ApplyOptions(parser, params, ui)) return kFailure;
+#ifndef PELINDRA_TRACK_CORE
     if (parser.isSet("phd2")) {
         return SendToPhd2(parser, params, boxes.LoadedPreferences().connections, at);
     }
     if (parser.isSet("indi")) {
         return RunIndiCommand(parser, params, boxes.LoadedPreferences().connections, at);
     }
+#endif
 
     // A following track leaves Motion and PA as the settings have them, as the window leaves
     // its boxes: no line uses them.
@@ -424,6 +436,7 @@ int Run(const QCommandLineParser& parser) {
                                      '\n');
     }
 
+#ifndef PELINDRA_TRACK_CORE
     if (parser.isSet("plot")) {
         PathSource source;
         source.params = params;
@@ -433,6 +446,7 @@ int Run(const QCommandLineParser& parser) {
         source.sensorHeightPixels = boxes.LoadedPreferences().sensorHeightPixels;
         return Plot(parser.value("plot").toStdString(), source, parser.isSet("force"));
     }
+#endif
     if (parser.isSet("offsets")) {
         // For scripts: the full stop whatever the locale.
         if (ValidateAndUpdate(params, ui, ui, ".") != UpdateResult::Shown) {

@@ -20,4 +20,12 @@ done
 
 version=$("$scratch/root/usr/bin/pelindra-track" --version)
 [ "$version" = "Pelindra Track File Generator 1.0" ] || { echo "unexpected: $version"; exit 1; }
-echo "package ok: $(basename "$deb"), $version"
+
+# Drawing comes from the plugin, found beside the packaged program's own place.
+plugin=$(cd "$scratch/root" && find usr -name pelindra-track-plugin.so)
+[[ $plugin == usr/lib*/pelindra/pelindra-track-plugin.so ]] ||
+    { echo "plugin packaged at '$plugin'"; exit 1; }
+(cd "$scratch" && XDG_CONFIG_HOME="$scratch/config" HOME="$scratch" \
+    root/usr/bin/pelindra-track --settings none.ini --motion 12 --pa 35 --plot path.png)
+[ "$(head -c 4 "$scratch/path.png" | tail -c 3)" = PNG ] || { echo "the packaged --plot drew nothing"; exit 1; }
+echo "package ok: $(basename "$deb"), $version, $plugin"
