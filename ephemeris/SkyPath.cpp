@@ -213,7 +213,7 @@ std::optional<Tangent> Bend(const PlanePoint& early, double before, const PlaneP
             rhs[r][1] -= f * rhs[col][1];
         }
     }
-    double c[4][2];
+    double c[4][2] = {};
     for (int r = 3; r >= 0; --r) {
         for (int k = 0; k < 2; ++k) {
             double sum = rhs[r][k];

@@ -113,8 +113,9 @@ const QByteArray kMpcPage =
           "120.0",
           "</pre>", "<p><hr><p>", "</body>", "</html>"});
 
-// The copied text of an MPC table with separate sky motions: (0.6, -0.8) "/min, so 1 "/min
-// toward atan2(0.6, -0.8) = 143.1301 degrees.
+// The copied text of an MPC table with separate sky motions: (0.6, -0.8) "/min on both rows,
+// so 1 "/min toward atan2(0.6, -0.8) = 143.1301 degrees there; their places lie 39" east and
+// 45" south of each other, not the 36" and 48" the rates give.
 const QByteArray kMpcCopied =
     kMpcHeader + Text({"            h m s                                                       "
                        "     \"/min    \"/min",
@@ -301,9 +302,11 @@ void TestEphemerisForm::use_data() {
         << kMpcCopied << "paste" << QString() << "2024-03-10T02:30:00Z"
         << "2024-03-10T02:30:00Z" << noTyping << "2024-03-10 02:30:00"
         << "0012P"
-        << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
-        << " 1"
-        << " 143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+        // Half way between rows whose places lie 4" from where their rates lead, the rate is
+        // that of the path through those places.
+        << QStringList{"0.9887 \"/min", "59.32 \"/hr", "137.16°", "40.33 \"/hr", "-43.50 \"/hr"}
+        << " 0.9887052"
+        << " 137.1623" << QStringList{"-0.17", "+0.18"} << "" << QString();
     // The window shows the user's decimal mark, as the offsets do; the boxes and the settings
     // file keep the program's number text.
     QTest::newRow("Horizons text, dropped as text, time typed, German decimal comma")
