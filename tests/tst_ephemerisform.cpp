@@ -21,6 +21,7 @@
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowHelpers.h"
+#include "trackfile/Steps.h"
 #include "ui/EphemerisForm.h"
 #include "ui/MainForm.h"
 
@@ -590,26 +591,30 @@ void TestEphemerisForm::follow_data() {
     QTest::addColumn<QPointF>("sums");           // of the exact steps
     QTest::addColumn<QString>("error");
     QTest::addColumn<QByteArray>("saved");  // the Follow entry after closing
+    QTest::addColumn<QString>("told");      // the window's note on the track written
 
     // From 02:00 the rates rise from (36, 48) to (108, 144) "/hr over the hour: 72" east
     // and 96" north in all, at 1"/px along -X and -Y; the first 15 s move 0.150625" east and
     // 0.200833" north.
     const QPointF hour(-72, -96);
+    // The rate triples over the hour: the window says a finer table would do better.
+    const QString coarse = QString::fromUtf8(Pelindra::TrackFile::kCoarseTableNote.data());
     QTest::newRow("remembered, the hour followed")
         << QByteArray("Follow=True") << false << "20240310020000"
-        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True");
+        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True") << coarse;
     QTest::newRow("ticked, and remembered")
         << QByteArray() << true << "20240310020000"
-        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True");
+        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True") << coarse;
     // The boxes of a fresh start, 1 "/min toward PA 0: 0.25 px along -Y every line.
     QTest::newRow("cleared: the boxes' constant motion")
         << QByteArray("Follow=True") << true << "20240310020000"
-        << "15 -0.0 -0.2" << QPointF(0, -60) << QString() << QByteArray("Follow=False");
+        << "15 -0.0 -0.2" << QPointF(0, -60) << QString() << QByteArray("Follow=False")
+        << QString();
     QTest::newRow("an hour from 02:30 is not covered")
         << QByteArray("Follow=True") << false << "20240310023000" << QString() << QPointF()
         << "The track needs the ephemeris from 2024-03-10T02:30:00Z to 2024-03-10T03:30:00Z, "
            "but it covers 2024-03-10T02:00:00Z to 2024-03-10T03:00:00Z"
-        << QByteArray("Follow=True");
+        << QByteArray("Follow=True") << QString();
 }
 
 void TestEphemerisForm::follow() {
@@ -620,6 +625,7 @@ void TestEphemerisForm::follow() {
     QFETCH(QPointF, sums);
     QFETCH(QString, error);
     QFETCH(QByteArray, saved);
+    QFETCH(QString, told);
 
     Session s;
     const QString file = s.path("pons-brooks.txt");
@@ -638,6 +644,8 @@ void TestEphemerisForm::follow() {
     s.dialogs.chosen = track;
     s.press(QKeySequence(Qt::CTRL | Qt::Key_S));
     QCOMPARE(s.dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error});
+    const auto* notes = s.form()->findChild<QLabel*>("TrackNotes");
+    QCOMPARE(notes ? notes->text() : QString(), told);
     if (firstLine.isEmpty()) {
         QVERIFY(!QFileInfo::exists(track));
     } else {
