@@ -173,6 +173,7 @@ std::optional<std::string> FindTextColumns(std::string_view headerLine,
         if (columns.raDec.index < 0 && title.text.starts_with("R.A.") &&
             title.text.find("DEC") != std::string_view::npos) {
             columns.raDec = place;
+            columns.apparentPositions = title.text.find("app") != std::string_view::npos;
         }
         columns.lastTitle = place;
         ++columns.titleCount;
@@ -194,7 +195,10 @@ std::optional<std::string> FindCsvColumns(std::string_view headerLine,
             (IsJulianTitle(title) ? columns.julianField : columns.calendarField) = index;
         }
         candidates.Note(title, Place{index});
-        if (columns.ra < 0 && title.starts_with("R.A.")) columns.ra = index;
+        if (columns.ra < 0 && title.starts_with("R.A.")) {
+            columns.ra = index;
+            columns.apparentPositions = title.find("app") != std::string_view::npos;
+        }
         if (columns.dec < 0 && title.starts_with("DEC")) columns.dec = index;
         if (comma == headerLine.size()) break;
         start = comma + 1;

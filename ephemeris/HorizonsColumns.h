@@ -40,6 +40,7 @@ struct HorizonsColumns {
     Place raDec;  // plain text: one title over both
     int ra = -1;  // CSV: one field each
     int dec = -1;
+    bool apparentPositions = false;  // R.A._(a-app): of date, not astrometric
     int calendarField = -1;      // CSV
     int julianField = -1;        // CSV
     Place lastTitle;             // plain text

@@ -185,6 +185,7 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
     table.target = block.target;
     table.site = block.site;
     table.step = block.step;
+    table.apparentPositions = columns.apparentPositions;
 
     HorizonsRowSplitter splitter(columns);
     HorizonsRowFields fields;

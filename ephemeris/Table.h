@@ -35,6 +35,9 @@ struct Table {
     std::vector<UtcMs> holes;
     // The text ended inside a row: the table stops at the last complete row before it.
     bool cutShort = false;
+    // The rows' positions are apparent, of date, as Horizons' rates are; otherwise they are
+    // astrometric (ICRF, J2000), as Horizons' quantity 1 and the MPC's are.
+    bool apparentPositions = false;
 };
 
 struct ReadError {

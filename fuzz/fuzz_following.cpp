@@ -1,8 +1,10 @@
-// Tracks that follow arbitrary tables of rates: every line has its fixed form, its sign
-// follows its step, each written step lies within 0.15 pixel of its exact step, and after
-// every line the written sums stay within a tenth of the exact sums.
+// Tracks that follow arbitrary tables of rates, with or without a declination: every line
+// has its fixed form, its sign follows its step, each written step lies within 0.15 pixel of
+// its exact step, and after every line the written sums stay within a tenth of the exact
+// sums (of the double-precision path, when the track has one).
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -52,17 +54,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto end =
         start + static_cast<UtcMs>(std::ceil(lines * double(params.TimeInterval))) * 1000;
     table.rows.push_back({std::max(time, end), Rate(input), Rate(input), {}, {}});
+    // Some tables are followed on the sphere from a declination short of the poles.
+    const int declinationByte = input.Byte();
+    const std::optional<double> declination =
+        declinationByte < 128 ? std::nullopt : std::optional<double>((declinationByte - 192) * 1.3);
 
-    const auto steps = FollowingSteps(table, start, params, lines);
-    if (const auto* problem = std::get_if<std::string>(&steps)) {
-        // Only a table that starts after the track may fall short.
+    const auto followed = FollowEphemeris(table, start, params, lines, declination);
+    if (const auto* problem = std::get_if<std::string>(&followed)) {
+        // A path a right angle or more long has no place on the camera.
+        if (declination && *problem == kOverflowMessage) return 0;
+        // Otherwise only a table that starts after the track may fall short.
         FUZZ_CHECK(table.rows.front().time > start);
         FUZZ_CHECK(problem->starts_with("The track needs the ephemeris from "));
         return 0;
     }
-    const Steps& exact = std::get<Steps>(steps);
+    const FollowingTrack& track = std::get<FollowingTrack>(followed);
+    const Steps& exact = track.steps;
     FUZZ_CHECK(exact.size() == static_cast<std::size_t>(lines));
-    const std::optional<std::string> text = TrackTextFromSteps(exact, "07.5", ".");
+    FUZZ_CHECK(track.path.empty() || track.path.size() == exact.size());
+    const std::optional<std::string> text = TrackTextOf(track, "07.5", ".");
     FUZZ_CHECK(text.has_value());
 
     double exactX = 0, exactY = 0, writtenX = 0, writtenY = 0, slack = 0;
@@ -95,6 +105,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(std::fabs(y - step.y) <= 0.15 + local);
         FUZZ_CHECK(std::fabs(writtenX - exactX) < 0.1 + slack);
         FUZZ_CHECK(std::fabs(writtenY - exactY) < 0.1 + slack);
+        if (!track.path.empty()) {
+            // Rounded from the path itself: within a twentieth, whatever the line count.
+            const PixelPoint& on = track.path[static_cast<std::size_t>(&step - exact.data())];
+            const double room = 1e-6 * (std::fabs(on.x) + std::fabs(on.y) + 1);
+            FUZZ_CHECK(std::fabs(writtenX - on.x) <= 0.05 + room);
+            FUZZ_CHECK(std::fabs(writtenY - on.y) <= 0.05 + room);
+        }
     }
     FUZZ_CHECK(at == text->size());
     return 0;

@@ -1,11 +1,11 @@
 #include "links/Phd2Rate.h"
 
 #include <cmath>
-#include <numbers>
 
 #include "core/Messages.h"
 #include "core/Offsets.h"
 #include "core/Validation.h"
+#include "ephemeris/Rate.h"
 
 namespace Pelindra::Links {
 
@@ -44,12 +44,10 @@ std::variant<Phd2Rate, std::string> Phd2RateFor(const Core::TrackParams& params,
         return messages.Text();
     }
     // Back to a motion and position angle, as the boxes hold them.
-    const double total = std::hypot(motion.eastArcsecPerMinute, motion.northArcsecPerMinute);
-    const double angle = std::atan2(motion.eastArcsecPerMinute, motion.northArcsecPerMinute) * 180 /
-                         std::numbers::pi;
-    const std::optional<Core::PixelOffset> offset =
-        Core::OffsetFor(params, static_cast<float>(total),
-                        static_cast<float>(angle < 0 ? angle + 360 : angle), params.TimeInterval);
+    const Ephemeris::Rate rate{motion.eastArcsecPerMinute, motion.northArcsecPerMinute};
+    const std::optional<Core::PixelOffset> offset = Core::OffsetFor(
+        params, static_cast<float>(rate.MotionArcsecPerMinute()),
+        static_cast<float>(rate.PositionAngleDegrees()), params.TimeInterval);
     if (!offset) return std::string(Core::kOverflowMessage);
     const double perHour = 3600.0 / params.TimeInterval;
     return Phd2Rate{axes, offset->x * perHour, offset->y * perHour};

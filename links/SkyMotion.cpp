@@ -1,6 +1,5 @@
 #include "links/SkyMotion.h"
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -31,26 +30,11 @@ SkyMotion SkyMotionFromBoxes(float motionArcsecPerMinute, float positionAngleDeg
 
 std::variant<SkyMotion, std::string> SkyMotionAt(const Ephemeris::Table& table,
                                                  Ephemeris::UtcMs time) {
-    auto rate = Ephemeris::RateAt(table, time);
-    if (const auto* problem = std::get_if<std::string>(&rate)) return std::move(*problem);
-    const Ephemeris::Rate& r = std::get<Ephemeris::Rate>(rate);
-    SkyMotion motion{r.eastArcsecPerMinute, r.northArcsecPerMinute, std::nullopt};
-
-    // The declination of the rows on either side of `time`, when both give one.
-    const auto& rows = table.rows;
-    const auto after =
-        std::upper_bound(rows.begin(), rows.end(), time,
-                         [](Ephemeris::UtcMs t, const auto& row) { return t < row.time; });
-    const auto& a = *(after - 1);
-    if (!a.decDegrees) return motion;
-    if (a.time == time || after == rows.end()) {
-        motion.declinationDegrees = a.decDegrees;
-        return motion;
-    }
-    if (!after->decDegrees) return motion;
-    const double f = static_cast<double>(time - a.time) / static_cast<double>(after->time - a.time);
-    motion.declinationDegrees = *a.decDegrees + (*after->decDegrees - *a.decDegrees) * f;
-    return motion;
+    auto found = Ephemeris::RateAndDeclinationAt(table, time);
+    if (auto* problem = std::get_if<std::string>(&found)) return std::move(*problem);
+    const Ephemeris::RateAndDeclination& at = std::get<Ephemeris::RateAndDeclination>(found);
+    return SkyMotion{at.rate.eastArcsecPerMinute, at.rate.northArcsecPerMinute,
+                     at.declinationDegrees};
 }
 
 }  // namespace Pelindra::Links

@@ -26,8 +26,8 @@ SkyMotion SkyMotionFromBoxes(float motionArcsecPerMinute, float positionAngleDeg
                              std::optional<double> declinationDegrees);
 
 // From an ephemeris at `time`: the rates and, where the table gives it, the declination,
-// each interpolated linearly between rows. Outside the rows' span the message names the time
-// asked and the span.
+// as the ephemeris' RateAndDeclinationAt finds them, so the guider and the mount take the
+// rate a following track moves at. Where there is none the message says why.
 [[nodiscard]] std::variant<SkyMotion, std::string> SkyMotionAt(const Ephemeris::Table& table,
                                                                Ephemeris::UtcMs time);
 

@@ -199,21 +199,30 @@ void AddBounds(PathGeometry& path) {
 }  // namespace
 
 PathGeometry ComputePath(const TrackFile::Steps& steps, const PathSetup& setup) {
+    std::vector<TrackFile::PixelPoint> ends;
+    ends.reserve(steps.size());
+    TrackFile::PixelPoint at;
+    for (const Core::PixelOffset& step : steps) {
+        at.x += static_cast<double>(step.x);
+        at.y += static_cast<double>(step.y);
+        ends.push_back(at);
+    }
+    return ComputePath(ends, setup);
+}
+
+PathGeometry ComputePath(const std::vector<TrackFile::PixelPoint>& lineEnds,
+                         const PathSetup& setup) {
     PathGeometry path;
     path.intervalSeconds = setup.intervalSeconds;
     path.arcsecPerPixel = setup.arcsecPerPixel;
     path.following = setup.following;
     path.startUtc = setup.startUtc;
     path.sky = setup.sky;
-    path.points.reserve(steps.size() + 1);
-    SensorPoint at;
-    path.points.push_back(at);
-    for (const Core::PixelOffset& step : steps) {
-        at.x += static_cast<double>(step.x);
-        at.y += static_cast<double>(step.y);
-        path.points.push_back(at);
-    }
-    path.totalMinutes = static_cast<double>(steps.size()) * setup.intervalSeconds / 60;
+    path.points.reserve(lineEnds.size() + 1);
+    path.points.push_back(SensorPoint{});
+    for (const TrackFile::PixelPoint& end : lineEnds) path.points.push_back({end.x, end.y});
+    const SensorPoint at = path.points.back();
+    path.totalMinutes = static_cast<double>(lineEnds.size()) * setup.intervalSeconds / 60;
     path.displacementPixels = std::hypot(at.x, at.y);
     path.displacementArcsec = path.displacementPixels * setup.arcsecPerPixel;
     AddTicks(path);
@@ -251,10 +260,12 @@ std::variant<PathGeometry, std::string> PathFor(const PathSource& source) {
 
     const bool following = source.followed && source.start;
     TrackFile::Steps steps;
+    std::optional<TrackFile::FollowingTrack> track;
     if (following) {
-        auto followed = TrackFile::FollowingSteps(*source.followed, *source.start, params, *rows);
+        auto followed = TrackFile::FollowEphemeris(*source.followed, *source.start, params, *rows,
+                                                   source.typedDeclinationDegrees);
         if (auto* problem = std::get_if<std::string>(&followed)) return std::move(*problem);
-        steps = std::get<TrackFile::Steps>(std::move(followed));
+        track = std::get<TrackFile::FollowingTrack>(std::move(followed));
     } else {
         steps = TrackFile::ConstantSteps(params, *rows);
     }
@@ -266,7 +277,8 @@ std::variant<PathGeometry, std::string> PathFor(const PathSource& source) {
     setup.sensorHeightPixels = source.sensorHeightPixels;
     setup.sky = SkyDirectionsFor(params);
     setup.following = following;
-    return ComputePath(steps, setup);
+    if (track && !track->path.empty()) return ComputePath(track->path, setup);
+    return ComputePath(track ? track->steps : steps, setup);
 }
 
 std::string TotalsText(const PathGeometry& path, std::string_view separator) {

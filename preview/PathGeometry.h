@@ -76,6 +76,10 @@ struct PathSetup {
 // The path from the exact steps of each line: the running sums, with the guide point
 // taken to move evenly within a line, so ticks fall between line ends too.
 PathGeometry ComputePath(const TrackFile::Steps& steps, const PathSetup& setup);
+// The same from where the guide point stands after each line, as a following track's path
+// gives it, so the picture shows the very path the track file's sums follow.
+PathGeometry ComputePath(const std::vector<TrackFile::PixelPoint>& lineEnds,
+                         const PathSetup& setup);
 
 // Sky north and east as the sensor sees them once the reversal flags are set as the
 // README's test tracks find them: a track due north moves the stars, and so the guide
@@ -92,6 +96,8 @@ struct PathSource {
     // The ephemeris the track follows from `start`; nullptr for the boxes' constant rate.
     // Read only during PathFor.
     const Ephemeris::Table* followed = nullptr;
+    // For a table with rates alone: the object's declination as the user typed it.
+    std::optional<double> typedDeclinationDegrees;
     int sensorWidthPixels = 0;  // 0: no sensor size set
     int sensorHeightPixels = 0;
 };

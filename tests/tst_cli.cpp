@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "tests/support/FakePhd2.h"
+#include "trackfile/Steps.h"
 #include "tests/support/PrivateMounts.h"
 
 namespace {
@@ -161,6 +162,8 @@ class TestCli : public QObject {
     void follow();
     void librariesLoaded_data();
     void librariesLoaded();
+    void followTellsOnce_data();
+    void followTellsOnce();
 };
 
 Result TestCli::Run(const QStringList& args, const QByteArray& locale,
@@ -777,6 +780,47 @@ void TestCli::follow() {
         tenthsY += qRound64(fields.value(2).toDouble() * 10);
     }
     QCOMPARE(QPointF(tenthsX / 10.0, tenthsY / 10.0), sums);
+}
+
+void TestCli::followTellsOnce_data() {
+    QTest::addColumn<bool>("positions");  // the table gives R.A. and Dec.
+    QTest::addColumn<QStringList>("more");
+    QTest::addColumn<QStringList>("notes");  // on standard error, each once
+
+    const QString coarse = QString::fromUtf8(Pelindra::TrackFile::kCoarseTableNote.data());
+    const QString flat = QString::fromUtf8(Pelindra::TrackFile::kFlatSkyNote.data());
+    QTest::newRow("positions") << true << QStringList{} << QStringList{coarse};
+    QTest::newRow("rates alone") << false << QStringList{} << QStringList{flat, coarse};
+    QTest::newRow("rates alone, the declination given")
+        << false << QStringList{"--declination", "2.5"} << QStringList{coarse};
+}
+
+// --follow says once on standard error how the track falls short of the true path, and
+// still writes it.
+void TestCli::followTellsOnce() {
+    QFETCH(bool, positions);
+    QFETCH(QStringList, more);
+    QFETCH(QStringList, notes);
+
+    const QByteArray ratesAlone =
+        "Target body name: 2P/Encke                        {source: JPL#K232/1}\n"
+        "Center-site name: GEOCENTRIC\n"
+        " Date__(UT)__HR:MN  dRA*cosD d(DEC)/dt\n"
+        "**************************************\n"
+        "$$SOE\n"
+        " 2026-Dec-07 21:00  45.00000 -60.00000\n"
+        " 2026-Dec-07 22:00  90.00000  30.00000\n"
+        "$$EOE\n";
+    QVERIFY(WriteAll(Path("2P.txt"), positions ? kHorizonsText : ratesAlone));
+    const Result result =
+        Run(Fresh() + QStringList{"--ephemeris", "2P.txt", "--interval", "60", "--pixel-size", "1",
+                                  "--total-time", "60", "--follow", "--at", "2026-12-07T21:00"} +
+            more);
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out.count("\r\n"), 60);
+    const QString err = QString::fromUtf8(result.err);
+    for (const QString& note : notes) QCOMPARE(err.count(note), 1);
+    QCOMPARE(err.count('\n'), notes.size());
 }
 
 void TestCli::phd2_data() {

@@ -96,6 +96,8 @@ class TestEphemeris : public QObject {
     void refusesTables();
     void rateAt_data();
     void rateAt();
+    void rateAtHoles_data();
+    void rateAtHoles();
     void skyMotionAgreesWithRates_data();
     void skyMotionAgreesWithRates();
     void utcTimeText_data();
@@ -404,6 +406,46 @@ void TestEphemeris::rateAt() {
     // Angles compare on the circle: 359.9999999 is next to 0.
     const double apart = std::fabs(std::remainder(r.PositionAngleDegrees() - angle, 360.0));
     QVERIFY2(apart < 1e-9, QByteArray::number(r.PositionAngleDegrees(), 'g', 17));
+}
+
+void TestEphemeris::rateAtHoles_data() {
+    QTest::addColumn<QByteArray>("time");
+    QTest::addColumn<double>("east");  // "/min; NaN: refused
+    QTest::addColumn<QByteArray>("error");
+
+    const double none = std::nan("");
+    const QByteArray gap = "no rate from 2008-10-07T02:30:00Z to 2008-10-07T03:00:00Z: the "
+                           "ephemeris gives none there";
+    QTest::newRow("on the row before the gap") << QByteArray("2008-10-07T02:30") << 2.0 << QByteArray();
+    QTest::newRow("just after it") << QByteArray("2008-10-07T02:30:00.001") << none << gap;
+    QTest::newRow("on a row without a rate") << QByteArray("2008-10-07T02:40") << none << gap;
+    QTest::newRow("between two without") << QByteArray("2008-10-07T02:45") << none << gap;
+    QTest::newRow("just before the row after") << QByteArray("2008-10-07T02:59:59") << none << gap;
+    QTest::newRow("on the row after the gap") << QByteArray("2008-10-07T03:00") << 5.0 << QByteArray();
+    QTest::newRow("between rows with rates") << QByteArray("2008-10-07T02:25") << 1.5 << QByteArray();
+}
+
+// Rows the ephemeris lists without a rate (between 02:30 and 03:00 here) leave no rate from
+// the row before them to the row after them: nothing is interpolated across.
+void TestEphemeris::rateAtHoles() {
+    QFETCH(QByteArray, time);
+    QFETCH(double, east);
+    QFETCH(QByteArray, error);
+
+    const UtcMs start = *ParseUtcTime("2008-10-07T02:20");
+    constexpr UtcMs kMinute = 60'000;
+    Table table;
+    table.rows = {Row{start, 1, 0, {}, {}}, Row{start + 10 * kMinute, 2, 0, {}, {}},
+                  Row{start + 40 * kMinute, 5, 0, {}, {}}, Row{start + 50 * kMinute, 6, 0, {}, {}}};
+    table.holes = {start + 20 * kMinute, start + 30 * kMinute};
+    const auto rate = RateAt(table, *ParseUtcTime(View(time)));
+    if (std::isnan(east)) {
+        QVERIFY(std::holds_alternative<std::string>(rate));
+        QCOMPARE(QByteArray::fromStdString(std::get<std::string>(rate)), error);
+        return;
+    }
+    QVERIFY(std::holds_alternative<Rate>(rate));
+    QCOMPARE(std::get<Rate>(rate).eastArcsecPerMinute, east);
 }
 
 void TestEphemeris::skyMotionAgreesWithRates_data() {

@@ -21,6 +21,7 @@
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowHelpers.h"
+#include "trackfile/Steps.h"
 #include "ui/EphemerisForm.h"
 #include "ui/MainForm.h"
 
@@ -113,8 +114,9 @@ const QByteArray kMpcPage =
           "120.0",
           "</pre>", "<p><hr><p>", "</body>", "</html>"});
 
-// The copied text of an MPC table with separate sky motions: (0.6, -0.8) "/min, so 1 "/min
-// toward atan2(0.6, -0.8) = 143.1301 degrees.
+// The copied text of an MPC table with separate sky motions: (0.6, -0.8) "/min on both rows,
+// so 1 "/min toward atan2(0.6, -0.8) = 143.1301 degrees there; their places lie 39" east and
+// 45" south of each other, not the 36" and 48" the rates give.
 const QByteArray kMpcCopied =
     kMpcHeader + Text({"            h m s                                                       "
                        "     \"/min    \"/min",
@@ -308,17 +310,21 @@ void TestEphemerisForm::use_data() {
         << kMpcCopied << "paste" << QString() << "2024-03-10T02:30:00Z"
         << "2024-03-10T02:30:00Z" << noTyping << "2024-03-10 02:30:00"
         << "0012P"
-        << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
-        << "1"
-        << "143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+        // Half way between rows whose places lie 4" from where their rates lead, the rate is
+        // that of the path through those places.
+        << QStringList{"0.9887 \"/min", "59.32 \"/hr", "137.16°", "40.33 \"/hr", "-43.50 \"/hr"}
+        << "0.9887052"
+        << "137.1623" << QStringList{"-0.17", "+0.18"} << "" << QString();
     // The README's "copy the table and press Ctrl+V" at start, when Motion has the focus.
     QTest::newRow("MPC table, pasted into Motion, now")
         << kMpcCopied << "paste in Motion" << QString() << "2024-03-10T02:30:00Z"
         << "2024-03-10T02:30:00Z" << noTyping << "2024-03-10 02:30:00"
         << "0012P"
-        << QStringList{"1.0000 \"/min", "60.00 \"/hr", "143.13°", "36.00 \"/hr", "-48.00 \"/hr"}
-        << "1"
-        << "143.1301" << QStringList{"-0.15", "+0.20"} << "" << QString();
+        // Half way between rows whose places lie 4" from where their rates lead, the rate is
+        // that of the path through those places.
+        << QStringList{"0.9887 \"/min", "59.32 \"/hr", "137.16°", "40.33 \"/hr", "-43.50 \"/hr"}
+        << "0.9887052"
+        << "137.1623" << QStringList{"-0.17", "+0.18"} << "" << QString();
     // One line that reads as an ephemeris: the API's reply.
     QTest::newRow("Horizons JSON, pasted into PA, now")
         << HorizonsJson() << "paste in PA" << QString() << "2024-03-10T02:15:00Z"
@@ -613,26 +619,30 @@ void TestEphemerisForm::follow_data() {
     QTest::addColumn<QPointF>("sums");           // of the exact steps
     QTest::addColumn<QString>("error");
     QTest::addColumn<QByteArray>("saved");  // the Follow entry after closing
+    QTest::addColumn<QString>("told");      // the window's note on the track written
 
     // From 02:00 the rates rise from (36, 48) to (108, 144) "/hr over the hour: 72" east
     // and 96" north in all, at 1"/px along -X and -Y; the first 15 s move 0.150625" east and
     // 0.200833" north.
     const QPointF hour(-72, -96);
+    // The rate triples over the hour: the window says a finer table would do better.
+    const QString coarse = QString::fromUtf8(Pelindra::TrackFile::kCoarseTableNote.data());
     QTest::newRow("remembered, the hour followed")
         << QByteArray("Follow=True") << false << "20240310020000"
-        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True");
+        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True") << coarse;
     QTest::newRow("ticked, and remembered")
         << QByteArray() << true << "20240310020000"
-        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True");
+        << "15 -0.2 -0.2" << hour << QString() << QByteArray("Follow=True") << coarse;
     // The boxes of a fresh start, 1 "/min toward PA 0: 0.25 px along -Y every line.
     QTest::newRow("cleared: the boxes' constant motion")
         << QByteArray("Follow=True") << true << "20240310020000"
-        << "15 -0.0 -0.2" << QPointF(0, -60) << QString() << QByteArray("Follow=False");
+        << "15 -0.0 -0.2" << QPointF(0, -60) << QString() << QByteArray("Follow=False")
+        << QString();
     QTest::newRow("an hour from 02:30 is not covered")
         << QByteArray("Follow=True") << false << "20240310023000" << QString() << QPointF()
         << "The track needs the ephemeris from 2024-03-10T02:30:00Z to 2024-03-10T03:30:00Z, "
            "but it covers 2024-03-10T02:00:00Z to 2024-03-10T03:00:00Z"
-        << QByteArray("Follow=True");
+        << QByteArray("Follow=True") << QString();
 }
 
 void TestEphemerisForm::follow() {
@@ -643,6 +653,7 @@ void TestEphemerisForm::follow() {
     QFETCH(QPointF, sums);
     QFETCH(QString, error);
     QFETCH(QByteArray, saved);
+    QFETCH(QString, told);
 
     Session s;
     const QString file = s.path("pons-brooks.txt");
@@ -661,6 +672,8 @@ void TestEphemerisForm::follow() {
     s.dialogs.chosen = track;
     s.press(QKeySequence(Qt::CTRL | Qt::Key_S));
     QCOMPARE(s.dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error});
+    const auto* notes = s.form()->findChild<QLabel*>("TrackNotes");
+    QCOMPARE(notes ? notes->text() : QString(), told);
     if (firstLine.isEmpty()) {
         QVERIFY(!QFileInfo::exists(track));
     } else {

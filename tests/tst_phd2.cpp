@@ -15,6 +15,8 @@
 #include "links/Phd2Client.h"
 #include "links/Phd2Rate.h"
 #include "links/SkyMotion.h"
+#include "ephemeris/Rate.h"
+#include "tests/support/ExactPath.h"
 #include "tests/support/FakePhd2.h"
 #include "tests/support/ProgramRun.h"
 
@@ -84,7 +86,11 @@ class TestPhd2 : public QObject {
     void hostPort();
     void skyMotionAt_data();
     void skyMotionAt();
+    void skyMotionOnThePath_data();
+    void skyMotionOnThePath();
     void rate_data();
+    void cameraRateDueNorth_data();
+    void cameraRateDueNorth();
     void rate();
     void exchange_data();
     void exchange();
@@ -174,6 +180,77 @@ void TestPhd2::skyMotionAt() {
     QCOMPARE(m.northArcsecPerMinute, north);
     QCOMPARE(m.declinationDegrees.has_value(), !std::isnan(dec));
     if (m.declinationDegrees) QCOMPARE(*m.declinationDegrees, dec);
+}
+
+void TestPhd2::skyMotionOnThePath_data() {
+    QTest::addColumn<bool>("ofDate");  // Horizons: rates along the axes of date
+    QTest::addColumn<double>("minutes");
+
+    QTest::newRow("MPC, a third of the way to the next row") << false << 43.3;
+    QTest::newRow("MPC, half way, closest approach near") << false << 55.0;
+    QTest::newRow("Horizons, half way") << true << 35.0;
+    QTest::newRow("Horizons, just after a row") << true << 70.5;
+}
+
+// Between rows of a flyby on a great circle, the guider and the mount are given the rate of
+// the path the following track takes, and the declination there, not a straight line
+// between rows.
+void TestPhd2::skyMotionOnThePath() {
+    QFETCH(bool, ofDate);
+    QFETCH(double, minutes);
+    constexpr qint64 kStart = 1796677200000;  // 2026-12-07 21:00 UTC
+    const ExactPath::GreatCircle object{150, 55, 60, 0, 3600, 25, 60};
+    const auto table = ExactPath::Rows(object, kStart, 0, 120, 10, true, ofDate);
+    const qint64 time = kStart + qRound64(minutes * 60000);
+
+    const auto motion = SkyMotionAt(table, time);
+    QVERIFY(std::holds_alternative<SkyMotion>(motion));
+    const SkyMotion& m = std::get<SkyMotion>(motion);
+    const auto rate = Pelindra::Ephemeris::RateAt(table, time);
+    QVERIFY(std::holds_alternative<Pelindra::Ephemeris::Rate>(rate));
+    QCOMPARE(m.eastArcsecPerMinute, std::get<Pelindra::Ephemeris::Rate>(rate).eastArcsecPerMinute);
+    QCOMPARE(m.northArcsecPerMinute,
+             std::get<Pelindra::Ephemeris::Rate>(rate).northArcsecPerMinute);
+
+    const double centuries = (kStart / 86'400'000.0 + 2440587.5 - 2451545.0) / 36525;
+    const auto exact = object.Rate(minutes, ofDate ? ExactPath::PoleOfDate(centuries)
+                                                   : ExactPath::Vec{0, 0, 1});
+    const double size = std::hypot(exact[0], exact[1]);
+    QVERIFY2(std::hypot(m.eastArcsecPerMinute - exact[0], m.northArcsecPerMinute - exact[1]) <
+                 1e-3 * size,
+             qPrintable(QString("%1 %2 against %3 %4")
+                            .arg(m.eastArcsecPerMinute)
+                            .arg(m.northArcsecPerMinute)
+                            .arg(exact[0])
+                            .arg(exact[1])));
+    QVERIFY(m.declinationDegrees.has_value());
+    const double dec = std::asin(object.At(minutes)[2]) * 180 / ExactPath::kPi;
+    QVERIFY2(std::fabs(*m.declinationDegrees - dec) < 1e-5,
+             qPrintable(QString::number(*m.declinationDegrees - dec)));
+}
+
+void TestPhd2::cameraRateDueNorth_data() {
+    QTest::addColumn<double>("east");  // "/min, north 1.5 "/min
+
+    QTest::newRow("east -0") << -0.0;
+    QTest::newRow("east a hair west of north") << -1e-18;
+    QTest::newRow("east +0") << 0.0;
+}
+
+// A motion due north gives PHD2 the camera rate the boxes give for PA 0, however the
+// eastward part's zero is signed: no angle of 360 slips in.
+void TestPhd2::cameraRateDueNorth() {
+    QFETCH(double, east);
+    Pelindra::Core::TrackParams params = FirstExample();
+    params.CameraAngle = 0;
+    const auto typed = Phd2RateFor(params, SkyMotionFromBoxes(1.5f, 0, std::nullopt),
+                                   Phd2Axes::Camera);
+    const auto rate = Phd2RateFor(params, SkyMotion{east, 1.5, std::nullopt}, Phd2Axes::Camera);
+    QVERIFY(std::holds_alternative<Phd2Rate>(typed) && std::holds_alternative<Phd2Rate>(rate));
+    QCOMPARE(std::get<Phd2Rate>(rate).first, std::get<Phd2Rate>(typed).first);
+    QCOMPARE(std::signbit(std::get<Phd2Rate>(rate).first),
+             std::signbit(std::get<Phd2Rate>(typed).first));
+    QCOMPARE(std::get<Phd2Rate>(rate).second, std::get<Phd2Rate>(typed).second);
 }
 
 void TestPhd2::rate_data() {

@@ -20,6 +20,7 @@
 #include "ephemeris/UtcTime.h"
 #include "preview/PathGeometry.h"
 #include "preview/PathPicture.h"
+#include "tests/support/ExactPath.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 #include "ui/ReadableStyle.h"
@@ -97,6 +98,8 @@ class TestPreview : public QObject {
     void skyDirections();
     void pathFor_data();
     void pathFor();
+    void followedPath_data();
+    void followedPath();
     void endMarkDrawn();
 
     void windowFollows_data();
@@ -303,6 +306,53 @@ void TestPreview::pathFor() {
     QVERIFY2(Near(AsPoint(geometry.end()), end, 1e-4), qPrintable(Shown(AsPoint(geometry.end()))));
     QCOMPARE(QString::fromStdString(TotalsText(geometry, ".")),
              QString("Constant rate over 1.5 min: X -5.7 px, Y -8.2 px, 10 px in all (18\")"));
+}
+
+void TestPreview::followedPath_data() {
+    QTest::addColumn<double>("dec");
+    QTest::addColumn<double>("flybyArcsec");  // 0: steady 30 "/min
+    QTest::addColumn<bool>("positions");      // else rates alone, the declination typed
+
+    QTest::newRow("30\"/min due east at Dec +70") << 70.0 << 0.0 << true;
+    QTest::newRow("flyby at Dec -40") << -40.0 << 1800.0 << true;
+    QTest::newRow("rates alone at Dec +70, declination typed") << 70.0 << 0.0 << false;
+}
+
+// The preview of a track that follows an object on a great circle draws where a star at the
+// object's start appears from the object after every line, within a tenth of a pixel.
+void TestPreview::followedPath() {
+    QFETCH(double, dec);
+    QFETCH(double, flybyArcsec);
+    QFETCH(bool, positions);
+
+    const UtcMs start = *ParseUtcTime("2026-12-07T21:00");
+    ExactPath::GreatCircle object{40, dec, 70, 30};
+    if (flybyArcsec > 0) object = {40, dec, 70, 0, flybyArcsec, 20, 30};
+    const auto table = ExactPath::Rows(object, start, -10, 80, 5, positions, false);
+    PathSource source;
+    source.params.TimeInterval = 15;
+    source.params.PixSize = 2;
+    source.params.TotalTime = 60;
+    source.params.CameraAngle = 20;
+    source.start = start;
+    source.followed = &table;
+    if (!positions) source.typedDeclinationDegrees = dec;
+    const auto path = PathFor(source);
+    QVERIFY(std::holds_alternative<PathGeometry>(path));
+    const PathGeometry& geometry = std::get<PathGeometry>(path);
+    QCOMPARE(geometry.points.size(), std::size_t(241));
+    for (std::size_t k = 1; k < geometry.points.size(); ++k) {
+        const auto exact =
+            ExactPath::OnCamera(object.Seen(double(k) / 4), source.params.CameraAngle, 2, 1, 1);
+        const SensorPoint& drawn = geometry.points[k];
+        QVERIFY2(std::fabs(drawn.x - exact[0]) <= 0.1 && std::fabs(drawn.y - exact[1]) <= 0.1,
+                 qPrintable(QString("line %1: %2 %3 against %4 %5")
+                                .arg(k)
+                                .arg(drawn.x)
+                                .arg(drawn.y)
+                                .arg(exact[0])
+                                .arg(exact[1])));
+    }
 }
 
 // The end mark where the path ends, the path running right and down at its true slope.

@@ -13,6 +13,7 @@
 #include "core/Validation.h"
 #include "ephemeris/Rate.h"
 #include "ephemeris/UtcTime.h"
+#include "tests/support/ExactPath.h"
 #include "tests/support/PrivateMounts.h"
 #include "tests/support/TestFiles.h"
 #include "trackfile/FileExists.h"
@@ -26,6 +27,7 @@ using Pelindra::Ephemeris::Table;
 using Pelindra::Ephemeris::UtcMs;
 
 Q_DECLARE_METATYPE(TrackParams)
+Q_DECLARE_METATYPE(ExactPath::GreatCircle)
 
 namespace {
 
@@ -69,10 +71,17 @@ class FakeUi : public SaveCommandUi {
     bool entriesStored = true;
     std::optional<EphemerisStart> FollowedEphemeris() override {
         if (!followed) return std::nullopt;
-        return EphemerisStart{*followed, followedFrom};
+        return EphemerisStart{*followed, followedFrom, typedDeclination};
     }
     const Table* followed = nullptr;  // the user chose to follow this ephemeris
     UtcMs followedFrom = 0;
+    std::optional<double> typedDeclination;
+    QList<QStringList> notes;  // each time the command tells them
+    void ShowTrackNotes(const std::vector<std::string>& told) override {
+        QStringList list;
+        for (const std::string& note : told) list << QString::fromStdString(note);
+        notes << list;
+    }
 };
 
 // German mount on the East side, nothing reversed, as in both worked examples.
@@ -173,6 +182,14 @@ class TestTrackFile : public QObject {
     void followingConstantRateAsTyped();
     void followingCoverage_data();
     void followingCoverage();
+    void followingTruePath_data();
+    void followingTruePath();
+    void followingDoublePrecision_data();
+    void followingDoublePrecision();
+    void followingNotes_data();
+    void followingNotes();
+    void followingHoles_data();
+    void followingHoles();
     void cancel_data();
     void cancel();
     void overwrite_data();
@@ -807,6 +824,274 @@ void TestTrackFile::followingCoverage() {
         QVERIFY(!written);
         QCOMPARE(ui.messages, QStringList{message});
         QCOMPARE(ReadAll(Path("track.trk")), old);
+    }
+}
+
+void TestTrackFile::followingTruePath_data() {
+    QTest::addColumn<ExactPath::GreatCircle>("object");
+    QTest::addColumn<double>("rowMinutes");
+    QTest::addColumn<double>("firstRow");  // minutes from the start, at or before 0
+    QTest::addColumn<QString>("given");    // positions, declination (first row), typed
+    QTest::addColumn<bool>("ofDate");      // Horizons' rates along the axes of date
+    QTest::addColumn<TrackParams>("params");
+    QTest::addColumn<bool>("coarse");  // the table is said to be coarse
+
+    using ExactPath::GreatCircle;
+    TrackParams west = Params(0, 0, 1.2f, 120, 15);
+    west.EastWest = kTrue;
+    west.RaRevWest = west.DecRevWest = 1;
+    west.CameraAngle = 30;
+
+    // The four measured cases, in one frame as the MPC gives them.
+    QTest::newRow("flyby at Dec +55, 10-minute rows, 2 h")
+        << GreatCircle{150, 55, 60, 0, 900, 30, 60} << 10.0 << 0.0 << "positions" << false
+        << Params(0, 0, 2, 120, 15) << true;
+    QTest::newRow("fast southern flyby, 5-minute rows")
+        << GreatCircle{300, -50, 200, 0, 1200, 12, 40} << 5.0 << -2.5 << "positions" << false
+        << Params(0, 0, 2, 80, 10) << true;
+    QTest::newRow("30\"/min due east at Dec +70, 60 min")
+        << GreatCircle{40, 70, 90, 30} << 10.0 << 0.0 << "positions" << false
+        << Params(0, 0, 2, 60, 15) << false;
+    QTest::newRow("12\"/min for 90 min at Dec +40")
+        << GreatCircle{200, 40, 17, 12} << 10.0 << 0.0 << "positions" << false
+        << Params(0, 0, 2, 90, 15) << false;
+    // Horizons' astrometric places with rates along the axes of date.
+    QTest::newRow("Horizons: 30\"/min due east at Dec +70")
+        << GreatCircle{40, 70, 90, 30} << 10.0 << 0.0 << "positions" << true
+        << Params(0, 0, 2, 60, 15) << false;
+    QTest::newRow("Horizons: flyby at Dec +55, 10-minute rows")
+        << GreatCircle{150, 55, 60, 0, 7200, 30, 60} << 10.0 << 0.0 << "positions" << true
+        << Params(0, 0, 2, 120, 15) << true;
+    QTest::newRow("Horizons: fast flyby at Dec -40, 5-minute rows")
+        << GreatCircle{300, -40, 200, 0, 5400, 12, 40} << 5.0 << -2.5 << "positions" << true
+        << Params(0, 0, 2, 80, 10) << true;
+    // At the equator and far south; the West side with both flags and a camera angle.
+    QTest::newRow("flyby at Dec 0") << GreatCircle{10, 0, 120, 0, 3600, 20, 50} << 5.0 << -1.0
+                                    << "positions" << true << Params(0, 0, 1, 100, 5) << true;
+    QTest::newRow("steady at Dec -40, West, flags, camera at 30")
+        << GreatCircle{100, -40, 300, 25} << 10.0 << -4.0 << "positions" << true << west
+        << false;
+    QTest::newRow("flyby at Dec +40, West, flags, camera at 30")
+        << GreatCircle{250, 40, 20, 0, 4000, 25, 70} << 10.0 << 0.0 << "positions" << true
+        << west << true;
+    QTest::newRow("flyby at Dec +70, 1 s lines")
+        << GreatCircle{5, 70, 150, 0, 5000, 20, 45} << 5.0 << 0.0 << "positions" << false
+        << Params(0, 0, 1.5f, 90, 1) << true;
+    // Rates alone, on the sphere from the declination given or typed.
+    QTest::newRow("rates alone, Dec +70 from the table")
+        << GreatCircle{40, 70, 90, 30} << 10.0 << 0.0 << "declination" << false
+        << Params(0, 0, 2, 60, 15) << false;
+    QTest::newRow("rates alone, Dec +70 typed")
+        << GreatCircle{40, 70, 90, 30} << 10.0 << 0.0 << "typed" << false
+        << Params(0, 0, 2, 60, 15) << false;
+    QTest::newRow("rates alone, Dec -40 typed, West, flags, camera at 30")
+        << GreatCircle{100, -40, 300, 25} << 10.0 << -4.0 << "typed" << false << west << false;
+}
+
+// Objects on exact great circles: after every line the written steps, summed, lie within a
+// tenth of a pixel of where a star at the object's start appears seen from the object. The
+// flat sum of linearly interpolated rates, as tracks were made before, is measured beside
+// it; with nothing but rates that is still what is done, and the user is told.
+void TestTrackFile::followingTruePath() {
+    QFETCH(ExactPath::GreatCircle, object);
+    QFETCH(double, rowMinutes);
+    QFETCH(double, firstRow);
+    QFETCH(QString, given);
+    QFETCH(bool, ofDate);
+    QFETCH(TrackParams, params);
+    QFETCH(bool, coarse);
+
+    const UtcMs start = Night(0);
+    const int lines = qRound(params.TotalTime * 60 / params.TimeInterval);
+    const double minutes = lines * double(params.TimeInterval) / 60;
+    Table table = ExactPath::Rows(object, start, firstRow, minutes + rowMinutes, rowMinutes,
+                                  given == "positions", ofDate);
+    std::optional<double> typed;
+    if (given == "declination") table.rows.front().decDegrees = object.dec0Degrees;
+    if (given == "typed") typed = object.dec0Degrees;
+    if (firstRow < 0) {
+        // The declination at the track's start, as the row before it gives it.
+        if (given == "declination") table.rows.front().decDegrees = std::nullopt;
+        if (given != "positions") typed = std::asin(object.At(0)[2]) * 180 / ExactPath::kPi;
+    }
+
+    const auto followed = FollowEphemeris(table, start, params, lines, typed);
+    const auto* problem = std::get_if<std::string>(&followed);
+    QVERIFY2(!problem, problem ? problem->c_str() : "");
+    const FollowingTrack& track = std::get<FollowingTrack>(followed);
+    const auto text = TrackTextOf(track, "15", ".");
+    QVERIFY(text.has_value());
+    const auto written = Tenths(*text);
+    QCOMPARE(written.size(), qsizetype(lines));
+
+    // Before: the rates alone, as the flat sum took them.
+    Table ratesAlone = table;
+    for (auto& row : ratesAlone.rows) row.raDegrees = row.decDegrees = std::nullopt;
+    const auto flat = FollowingSteps(ratesAlone, start, params, lines);
+    QVERIFY(std::holds_alternative<Steps>(flat));
+    const auto flatText = TrackTextFromSteps(std::get<Steps>(flat), "15", ".");
+    QVERIFY(flatText.has_value());
+    const auto flatWritten = Tenths(*flatText);
+
+    const PixelOffset flips = WithReversals(params, PixelOffset{1, 1});
+    qint64 x = 0, y = 0, flatX = 0, flatY = 0;
+    double worst = 0, flatEnd = 0, end = 0;
+    QString first;  // the first line off by more than a tenth
+    for (int k = 0; k < lines; ++k) {
+        x += written[k].first;
+        y += written[k].second;
+        flatX += flatWritten[k].first;
+        flatY += flatWritten[k].second;
+        const double t = (k + 1) * double(params.TimeInterval) / 60;
+        const auto exact = ExactPath::OnCamera(object.Seen(t), params.CameraAngle, params.PixSize,
+                                               flips.x, flips.y);
+        const double offX = std::fabs(x / 10.0 - exact[0]), offY = std::fabs(y / 10.0 - exact[1]);
+        worst = std::max({worst, offX, offY});
+        end = std::max(offX, offY);
+        flatEnd = std::hypot(flatX / 10.0 - exact[0], flatY / 10.0 - exact[1]);
+        if (first.isEmpty() && std::max(offX, offY) > 0.1 + 1e-9) {
+            first = QString("line %1: written %2 %3, exact %4 %5")
+                        .arg(k + 1)
+                        .arg(x / 10.0)
+                        .arg(y / 10.0)
+                        .arg(exact[0])
+                        .arg(exact[1]);
+        }
+    }
+    qInfo("%s: at the end the flat sum is %.2f px off, this track %.3f px (at worst %.3f px)",
+          QTest::currentDataTag(), flatEnd, end, worst);
+    QVERIFY2(first.isEmpty(), qPrintable(first));
+    QStringList notes;
+    for (const std::string& note : track.notes) notes << QString::fromStdString(note);
+    QCOMPARE(notes.contains(QString::fromUtf8(kCoarseTableNote.data())), coarse);
+    QVERIFY(!notes.contains(QString::fromUtf8(kFlatSkyNote.data())));
+}
+
+void TestTrackFile::followingDoublePrecision_data() {
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<int>("lines");
+
+    QTest::newRow("the longest track at 0.1 s") << 0.1f << 32767;
+    QTest::newRow("the longest track at 0.5 s") << 0.5f << 32767;
+    QTest::newRow("3 s lines") << 3.0f << 20000;
+}
+
+// The eastward rate rises from 20 to 25 "/min over 20 hours: after t minutes the object has
+// moved 20 t + t^2 / 480 arcsec east, 2 t + 0.25 t^2 / 1200 px at 0.5"/px along -X, and
+// 3 "/min south throughout. The written sums stay within a tenth of that after every line,
+// however many lines.
+void TestTrackFile::followingDoublePrecision() {
+    QFETCH(float, interval);
+    QFETCH(int, lines);
+
+    const Table table = Ephemeris({0, 20, -3, 1200, 25, -3});
+    TrackParams p = Params(0, 0, 0.5f, 0, interval);
+    const auto followed = FollowEphemeris(table, Night(0), p, lines);
+    QVERIFY(std::holds_alternative<FollowingTrack>(followed));
+    const auto text = TrackTextOf(std::get<FollowingTrack>(followed), "15", ".");
+    QVERIFY(text.has_value());
+    const auto written = Tenths(*text);
+    QCOMPARE(written.size(), qsizetype(lines));
+    qint64 x = 0, y = 0;
+    for (int k = 0; k < lines; ++k) {
+        x += written[k].first;
+        y += written[k].second;
+        const double t = (k + 1) * double(interval) / 60;
+        const double east = 20 * t + t * t / 480, south = 3 * t;
+        QVERIFY2(std::fabs(x / 10.0 + east / 0.5) <= 0.1 + 1e-9 &&
+                     std::fabs(y / 10.0 - south / 0.5) <= 0.1 + 1e-9,
+                 qPrintable(QString("line %1: %2 %3 against %4 %5")
+                                .arg(k + 1)
+                                .arg(x / 10.0)
+                                .arg(y / 10.0)
+                                .arg(-east / 0.5)
+                                .arg(south / 0.5)));
+    }
+}
+
+void TestTrackFile::followingNotes_data() {
+    QTest::addColumn<QList<double>>("rows");  // minutes, east and north "/min
+    QTest::addColumn<double>("declination");  // typed; NaN: none
+    QTest::addColumn<QStringList>("notes");
+
+    const QString coarse = QString::fromUtf8(kCoarseTableNote.data());
+    const QString flat = QString::fromUtf8(kFlatSkyNote.data());
+    const double none = std::nan("");
+    QTest::newRow("3% between rows within the track")
+        << QList<double>{0, 1, 0, 10, 1.03, 0, 20, 1.03, 0, 30, 1.03, 0} << 20.0
+        << QStringList{coarse};
+    QTest::newRow("1% between rows") << QList<double>{0, 1, 0, 10, 1.01, 0, 20, 1.02, 0, 30, 1.03, 0}
+                                     << 20.0 << QStringList{};
+    QTest::newRow("a turn of 2.3 degrees, the size kept")
+        << QList<double>{0, 1, 0, 10, 0.9992, 0.04, 20, 0.9992, 0.04, 30, 0.9992, 0.04} << 20.0
+        << QStringList{coarse};
+    QTest::newRow("5% past the track's last row")
+        << QList<double>{0, 1, 0, 10, 1.01, 0, 20, 1.02, 0, 30, 1.03, 0, 40, 1.2, 0} << 20.0
+        << QStringList{};
+    QTest::newRow("no declination, and coarse")
+        << QList<double>{0, 1, 0, 10, 1.03, 0, 20, 1.03, 0, 30, 1.03, 0} << none
+        << QStringList{flat, coarse};
+    QTest::newRow("no declination, a steady rate")
+        << QList<double>{0, 1, 0, 10, 1, 0, 20, 1, 0, 30, 1, 0} << none << QStringList{flat};
+}
+
+// A save that follows an ephemeris tells the user once what the track could not do better.
+void TestTrackFile::followingNotes() {
+    QFETCH(QList<double>, rows);
+    QFETCH(double, declination);
+    QFETCH(QStringList, notes);
+
+    const Table table = Ephemeris(rows);
+    TrackParams p = Params(12, 35, 1.8f, 30, 15);
+    FakeUi ui;
+    ui.choice = Path("track.trk").toStdString();
+    ui.followed = &table;
+    ui.followedFrom = Night(0);
+    if (!std::isnan(declination)) ui.typedDeclination = declination;
+    QCOMPARE(SaveTrackFile(p, ui, "."), SaveResult::Written);
+    QCOMPARE(ui.messages, QStringList());
+    QCOMPARE(ui.notes, QList<QStringList>{notes});
+}
+
+void TestTrackFile::followingHoles_data() {
+    QTest::addColumn<QList<double>>("holes");  // minutes of rows without a rate
+    QTest::addColumn<double>("startMinutes");
+    QTest::addColumn<QString>("message");  // empty: written
+
+    // Rows with a rate every 10 minutes from 0 to 120, but for those without one.
+    const QString needed =
+        "The track needs the ephemeris from 2026-12-07T21:%1:00Z to 2026-12-07T21:%2:00Z, ";
+    QTest::newRow("a row without a rate within the track")
+        << QList<double>{40} << 20.0
+        << needed.arg(20).arg(50) +
+               "but it gives no rate from 2026-12-07T21:30:00Z to 2026-12-07T21:50:00Z";
+    QTest::newRow("two in a row, the track starting between them")
+        << QList<double>{40, 50} << 45.0
+        << "The track needs the ephemeris from 2026-12-07T21:45:00Z to 2026-12-07T22:15:00Z, "
+           "but it gives no rate from 2026-12-07T21:30:00Z to 2026-12-07T22:00:00Z";
+    QTest::newRow("ends on the row before the gap") << QList<double>{70} << 30.0 << QString();
+    QTest::newRow("starts on the row after the gap") << QList<double>{70} << 80.0 << QString();
+}
+
+// A following track that crosses a row without a rate is refused, naming the span.
+void TestTrackFile::followingHoles() {
+    QFETCH(QList<double>, holes);
+    QFETCH(double, startMinutes);
+    QFETCH(QString, message);
+
+    QList<double> rows;
+    for (int minute = 0; minute <= 120; minute += 10) {
+        if (!holes.contains(minute)) rows << minute << 1 + minute / 100.0 << 0.5;
+    }
+    Table table = Ephemeris(rows);
+    for (double minute : holes) table.holes.push_back(Night(minute));
+    TrackParams p = Params(12, 35, 1.8f, 30, 15);
+    const auto followed = FollowEphemeris(table, Night(startMinutes), p, 120, 10.0);
+    if (message.isEmpty()) {
+        QVERIFY(std::holds_alternative<FollowingTrack>(followed));
+    } else {
+        QVERIFY(std::holds_alternative<std::string>(followed));
+        QCOMPARE(QString::fromStdString(std::get<std::string>(followed)), message);
     }
 }
 

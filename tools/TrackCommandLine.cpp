@@ -82,6 +82,9 @@ class ConsoleUi : public SaveCommandUi {
         : output_(std::move(output)), force_(force), interval_(std::move(intervalText)) {}
 
     void ShowError(const std::string& text) override { PrintError(text); }
+    void ShowTrackNotes(const std::vector<std::string>& notes) override {
+        for (const std::string& note : notes) PrintError(note);
+    }
     void SetDeltaXCaption(const std::string& caption) override { x_ = caption; }
     void SetDeltaYCaption(const std::string& caption) override { y_ = caption; }
     std::optional<std::string> ChooseTrackFile(const std::string&) override { return output_; }
@@ -92,13 +95,14 @@ class ConsoleUi : public SaveCommandUi {
     std::string TimeIntervalText() override { return interval_; }
     // Options are checked before anything runs, so every value given was stored.
     bool AllEntriesStored() override { return true; }
-    void Follow(const Table& table, UtcMs start) {
+    void Follow(const Table& table, UtcMs start, std::optional<double> declination) {
         followed_ = &table;
         start_ = start;
+        declination_ = declination;
     }
     std::optional<EphemerisStart> FollowedEphemeris() override {
         if (!followed_) return std::nullopt;
-        return EphemerisStart{*followed_, start_};
+        return EphemerisStart{*followed_, start_, declination_};
     }
     std::string Captions() const { return x_ + ' ' + y_; }
 
@@ -109,6 +113,7 @@ class ConsoleUi : public SaveCommandUi {
     std::string x_, y_;
     const Table* followed_ = nullptr;
     UtcMs start_ = 0;
+    std::optional<double> declination_;
 };
 
 struct UsageError {
@@ -163,7 +168,8 @@ const QList<QCommandLineOption>& Options() {
          "Make the mount track at the object's rate (from --motion and --pa, or the ephemeris) "
          "and print what it then holds."},
         {"declination",
-         "The object's declination in degrees, for --indi-track when the ephemeris gives none.",
+         "The object's declination in degrees, for --indi-track or --follow when the ephemeris "
+         "gives none.",
          "DEGREES"},
         {{"h", "help"}, "Show this help."},
         {"version", "Show the version."},
@@ -402,6 +408,7 @@ int Run(const QCommandLineParser& parser) {
     // A following track leaves Motion and PA as the settings have them, as the window leaves
     // its boxes: no line uses them.
     std::optional<Table> followed;
+    std::optional<double> declination;
     if (parser.isSet("follow")) {
         auto read = ReadEphemerisFile(parser.value("ephemeris").toStdString());
         if (const auto* error = std::get_if<ReadError>(&read)) {
@@ -409,7 +416,15 @@ int Run(const QCommandLineParser& parser) {
             return kFailure;
         }
         followed = std::get<Table>(std::move(read));
-        ui.Follow(*followed, *at);
+        if (parser.isSet("declination")) {
+            const std::string text = parser.value("declination").toStdString();
+            declination = ReadExactNumber(text);
+            if (!declination || !(*declination >= -90 && *declination <= 90)) {
+                throw UsageError{"--declination: \"" + text +
+                                 "\" is not a declination from -90 to 90 degrees"};
+            }
+        }
+        ui.Follow(*followed, *at, declination);
     }
     std::optional<Rate> ephemerisRate;
     if (parser.isSet("ephemeris") && !followed) {
@@ -442,6 +457,7 @@ int Run(const QCommandLineParser& parser) {
         source.params = params;
         if (parser.isSet("ephemeris")) source.start = at ? *at : NowToTheSecond();
         source.followed = followed ? &*followed : nullptr;
+        source.typedDeclinationDegrees = declination;
         source.sensorWidthPixels = boxes.LoadedPreferences().sensorWidthPixels;
         source.sensorHeightPixels = boxes.LoadedPreferences().sensorHeightPixels;
         return Plot(parser.value("plot").toStdString(), source, parser.isSet("force"));
@@ -515,7 +531,9 @@ int RunTrackCommandLine(const QStringList& arguments) {
         CheckFollowOptions(parser);
         CheckPhd2Options(parser);
         for (const char* mountOption : {"pier-side", "indi-track", "device", "declination"}) {
-            if (parser.isSet(mountOption) && !parser.isSet("indi")) {
+            const bool following = mountOption == std::string_view("declination") &&
+                                   parser.isSet("follow");
+            if (parser.isSet(mountOption) && !parser.isSet("indi") && !following) {
                 throw UsageError{std::string("--") + mountOption + " goes with --indi"};
             }
         }

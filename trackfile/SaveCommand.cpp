@@ -46,12 +46,14 @@ std::optional<std::string> ComposeTrackFile(TrackParams& params, SaveCommandUi& 
     const std::string_view separator = TrackFileSeparator(decimalSeparator);
     std::optional<std::string> text;
     if (const std::optional<EphemerisStart> followed = ui.FollowedEphemeris()) {
-        const auto steps = FollowingSteps(followed->table, followed->start, params, *rows);
-        if (const auto* problem = std::get_if<std::string>(&steps)) {
+        const auto track = FollowEphemeris(followed->table, followed->start, params, *rows,
+                                           followed->typedDeclinationDegrees);
+        if (const auto* problem = std::get_if<std::string>(&track)) {
             ui.ShowError(*problem);
             return std::nullopt;
         }
-        text = TrackTextFromSteps(std::get<Steps>(steps), interval, separator);
+        ui.ShowTrackNotes(std::get<FollowingTrack>(track).notes);
+        text = TrackTextOf(std::get<FollowingTrack>(track), interval, separator);
     } else {
         text = TrackText(params, *rows, interval, separator);
     }

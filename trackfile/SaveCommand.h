@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Messages.h"
 #include "core/TrackParams.h"
@@ -23,6 +24,8 @@ inline constexpr std::string_view kProposedTrackName = "Track";
 struct EphemerisStart {
     const Ephemeris::Table& table;
     Ephemeris::UtcMs start;
+    // For a table with rates alone: the object's declination as the user typed it.
+    std::optional<double> typedDeclinationDegrees = std::nullopt;
 };
 
 // What the save command needs from the main window.
@@ -44,6 +47,9 @@ class SaveCommandUi : public Core::Messages, public Core::OffsetDisplay {
     // the constant Motion and PA. Asked after the dialogs have closed; the table must stay
     // as it is until the command ends.
     virtual std::optional<EphemerisStart> FollowedEphemeris() { return std::nullopt; }
+    // What the user should know of a following track just composed (how it falls short of
+    // the true path), each note once; an empty list when there is nothing to say.
+    virtual void ShowTrackNotes(const std::vector<std::string>& notes) { (void)notes; }
 };
 
 enum class SaveResult { Written, NotWritten };

@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 
 #include "core/DisplayPattern.h"
 #include "core/Messages.h"
 #include "core/Rounding.h"
 #include "ephemeris/Rate.h"
+#include "ephemeris/SkyPath.h"
 #include "ephemeris/UtcTime.h"
 
 namespace Pelindra::TrackFile {
@@ -17,6 +19,7 @@ namespace Pelindra::TrackFile {
 using namespace Core;
 using Ephemeris::FormatUtcTime;
 using Ephemeris::Row;
+using Ephemeris::SkyVector;
 using Ephemeris::UtcMs;
 
 namespace {
@@ -178,6 +181,121 @@ UtcMs EndOfTrack(UtcMs start, double seconds) {
     return static_cast<UtcMs>(end);
 }
 
+constexpr double kArcsecPerRadian = 180 * 3600 / std::numbers::pi;
+constexpr double kRadiansPerArcsecPerMinute = 1 / (kArcsecPerRadian * 60);  // to radians a second
+
+// The object's place through the rows' positions, asked at times that never go back.
+class PositionWalker {
+  public:
+    PositionWalker(const std::vector<Row>& rows, std::size_t first,
+                   std::vector<Ephemeris::PathSegment> segments, UtcMs start)
+        : rows_(rows), first_(first), segments_(std::move(segments)), start_(start) {}
+
+    SkyVector At(double seconds) {
+        while (at_ + 1 < segments_.size() && seconds > Seconds(at_ + 1)) ++at_;
+        return segments_[at_].At((seconds - Seconds(at_)) / 60);
+    }
+
+  private:
+    double Seconds(std::size_t segment) const {
+        return SecondsAfter(start_, rows_[first_ + segment].time);
+    }
+
+    const std::vector<Row>& rows_;
+    std::size_t first_;
+    std::vector<Ephemeris::PathSegment> segments_;
+    UtcMs start_;
+    std::size_t at_ = 0;
+};
+
+// The object's place from its rates alone, integrated on the sphere from a declination: the
+// eastward rate turns RA by east / cos(Dec). RA counts from the start; only differences of
+// place matter. Asked at times that never go back.
+class SphereWalker {
+  public:
+    SphereWalker(const std::vector<Row>& rows, UtcMs start, double declinationDegrees)
+        : rows_(rows), start_(start), dec_(declinationDegrees * std::numbers::pi / 180) {
+        const auto after = std::upper_bound(rows.begin(), rows.end(), start,
+                                            [](UtcMs t, const Row& row) { return t < row.time; });
+        row_ = static_cast<std::size_t>(after - rows.begin()) - 1;
+    }
+
+    SkyVector At(double seconds) {
+        while (time_ < seconds) {
+            const double segmentEnd = row_ + 1 < rows_.size()
+                                          ? SecondsAfter(start_, rows_[row_ + 1].time)
+                                          : std::numeric_limits<double>::infinity();
+            if (segmentEnd <= time_) {
+                ++row_;
+                continue;
+            }
+            const double to = std::min(seconds, segmentEnd);
+            Advance(to);
+            if (to == segmentEnd) ++row_;
+        }
+        return {std::cos(dec_) * std::cos(ra_), std::cos(dec_) * std::sin(ra_), std::sin(dec_)};
+    }
+
+  private:
+    // The rates at `t` seconds, linear within the current segment; radians a second.
+    RatePair Rates(double t) const {
+        const Row& a = rows_[row_];
+        RatePair rate{a.eastArcsecPerMinute, a.northArcsecPerMinute};
+        if (row_ + 1 < rows_.size()) {
+            const Row& b = rows_[row_ + 1];
+            const double from = SecondsAfter(start_, a.time);
+            const double f = (t - from) / (SecondsAfter(start_, b.time) - from);
+            rate.east += (b.eastArcsecPerMinute - rate.east) * f;
+            rate.north += (b.northArcsecPerMinute - rate.north) * f;
+        }
+        return {rate.east * kRadiansPerArcsecPerMinute, rate.north * kRadiansPerArcsecPerMinute};
+    }
+
+    // RA's rate: within a hair of a pole it is held finite.
+    static double RaRate(double east, double dec) {
+        return east / std::max(std::cos(dec), 1e-9);
+    }
+
+    // Classical Runge-Kutta in pieces of at most a minute: the rates are straight lines in
+    // time, so Dec comes out exact and RA to far below a millisecond of arc.
+    void Advance(double to) {
+        const double pieces = std::max(1.0, std::ceil((to - time_) / 60));
+        const double h = (to - time_) / pieces;
+        for (double piece = 0; piece < pieces; ++piece) {
+            const double t = time_;
+            const RatePair r1 = Rates(t), r2 = Rates(t + h / 2), r4 = Rates(t + h);
+            const double k1 = RaRate(r1.east, dec_);
+            const double k2 = RaRate(r2.east, dec_ + h / 2 * r1.north);
+            const double k3 = RaRate(r2.east, dec_ + h / 2 * r2.north);
+            const double k4 = RaRate(r4.east, dec_ + h * r2.north);
+            ra_ += h / 6 * (k1 + 2 * k2 + 2 * k3 + k4);
+            dec_ += h / 6 * (r1.north + 4 * r2.north + r4.north);
+            time_ = piece + 1 == pieces ? to : t + h;
+        }
+    }
+
+    const std::vector<Row>& rows_;
+    UtcMs start_;
+    std::size_t row_ = 0;
+    double time_ = 0;  // seconds after the start
+    double ra_ = 0;
+    double dec_ = 0;
+};
+
+// Whether the rate changes by more than 2% between two rows the track is interpolated in.
+bool Coarse(const std::vector<Row>& rows, std::size_t first, std::size_t last) {
+    for (std::size_t i = first; i < last; ++i) {
+        const Row& a = rows[i];
+        const Row& b = rows[i + 1];
+        const double change = std::hypot(b.eastArcsecPerMinute - a.eastArcsecPerMinute,
+                                         b.northArcsecPerMinute - a.northArcsecPerMinute);
+        const double size = std::max(std::hypot(a.eastArcsecPerMinute, a.northArcsecPerMinute),
+                                     std::hypot(b.eastArcsecPerMinute, b.northArcsecPerMinute));
+        if (change > 0.02 * size) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Steps ConstantSteps(const TrackParams& params, int rowCount) {
@@ -186,57 +304,161 @@ Steps ConstantSteps(const TrackParams& params, int rowCount) {
     return Steps(static_cast<std::size_t>(rowCount > 0 ? rowCount : 0), PixelOffset{x, y});
 }
 
-std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table, UtcMs start,
-                                                const TrackParams& params, int rowCount) {
-    if (rowCount <= 0) return Steps{};
+std::variant<FollowingTrack, std::string> FollowEphemeris(
+    const Ephemeris::Table& table, UtcMs start, const TrackParams& params, int rowCount,
+    std::optional<double> typedDeclinationDegrees) {
+    if (rowCount <= 0) return FollowingTrack{};
     const double interval = params.TimeInterval;
     const UtcMs end = EndOfTrack(start, rowCount * interval);
     const std::vector<Row>& rows = table.rows;
+    const std::string needed = "The track needs the ephemeris from " + FormatUtcTime(start) +
+                               " to " + FormatUtcTime(end);
     if (rows.empty() || start < rows.front().time || end > rows.back().time) {
-        const std::string needed = "The track needs the ephemeris from " + FormatUtcTime(start) +
-                                   " to " + FormatUtcTime(end);
         if (rows.empty()) return needed + ", but it holds no row with a rate";
         return needed + ", but it covers " + FormatUtcTime(rows.front().time) + " to " +
                FormatUtcTime(rows.back().time);
     }
+    if (const auto gap = Ephemeris::SpanWithoutRate(table, start, end)) {
+        return needed + ", but it gives no rate from " + Ephemeris::SpanText(*gap);
+    }
     // The track may end a fraction of a millisecond after the last row.
     const double last = SecondsAfter(start, rows.back().time);
 
+    // The rows the track is interpolated in: the last at or before its start through the
+    // first at or after its end.
+    const auto first = static_cast<std::size_t>(
+        std::upper_bound(rows.begin(), rows.end(), start,
+                         [](UtcMs t, const Row& row) { return t < row.time; }) -
+        rows.begin() - 1);
+    const auto final = std::max(
+        first, static_cast<std::size_t>(
+                   std::lower_bound(rows.begin(), rows.end(), end,
+                                    [](const Row& row, UtcMs t) { return row.time < t; }) -
+                   rows.begin()));
+
+    FollowingTrack track;
+    std::vector<Ephemeris::PathSegment> segments;
+    for (std::size_t i = first; i < final; ++i) {
+        std::optional<Ephemeris::PathSegment> segment = Ephemeris::SegmentAt(table, i);
+        if (!segment) break;
+        segments.push_back(*segment);
+    }
+    const bool positions = final > first && segments.size() == final - first;
+    const std::optional<double> declination =
+        positions ? std::nullopt
+                  : rows[first].decDegrees ? rows[first].decDegrees : typedDeclinationDegrees;
+    if (!positions && !declination) track.notes.emplace_back(kFlatSkyNote);
+    if (Coarse(rows, first, final)) track.notes.emplace_back(kCoarseTableNote);
+
     // A rate that never changes over the track gives the very step its motion and PA give
-    // when typed, read into single precision as the boxes read them.
-    if (const std::optional<RatePair> steady = SteadyRate(rows, start, end)) {
-        const Ephemeris::Rate rate{steady->east, steady->north};
-        const std::optional<float> motion = ToSingle(rate.MotionArcsecPerMinute());
-        const std::optional<PixelOffset> offset =
-            motion ? OffsetFor(params, *motion, static_cast<float>(rate.PositionAngleDegrees()),
-                               params.TimeInterval)
-                   : std::nullopt;
-        if (!offset) return std::string(kOverflowMessage);
-        return Steps(static_cast<std::size_t>(rowCount), *offset);
+    // when typed, read into single precision as the boxes read them. Without a declination
+    // the typed track is as true as any.
+    if (!positions && !declination) {
+        if (const std::optional<RatePair> steady = SteadyRate(rows, start, end)) {
+            const Ephemeris::Rate rate{steady->east, steady->north};
+            const std::optional<float> motion = ToSingle(rate.MotionArcsecPerMinute());
+            const std::optional<PixelOffset> offset =
+                motion ? OffsetFor(params, *motion,
+                                   static_cast<float>(rate.PositionAngleDegrees()),
+                                   params.TimeInterval)
+                       : std::nullopt;
+            if (!offset) return std::string(kOverflowMessage);
+            track.steps.assign(static_cast<std::size_t>(rowCount), *offset);
+            return track;
+        }
     }
 
-    // The offset rule with the motion's east and north parts, k sin(PA) and k cos(PA),
-    // taken straight from the displacement: no angle is computed for any line.
+    // The star's place seen from the object, east and north in arcsec, to the camera's
+    // axes as the offset rule turns a motion's east and north parts; then the flags.
     const double turn = static_cast<double>(params.CameraAngle) * DegToRad;
     const double cosTurn = std::cos(turn);
     const double sinTurn = std::sin(turn);
-    // Arcsec per minute times seconds to pixels.
-    const double toPixels = 1 / (60.0 * static_cast<double>(params.PixSize));
-    const auto axis = [&](double along) { return ToSingle(-along * toPixels); };
+    const PixelOffset flags = WithReversals(params, PixelOffset{1, 1});
+    const double pixel = params.PixSize;
+    const auto camera = [&](double east, double north) {
+        return PixelPoint{flags.x * (east * cosTurn - north * sinTurn) / pixel,
+                          flags.y * (north * cosTurn + east * sinTurn) / pixel};
+    };
 
-    Steps steps;
-    steps.reserve(static_cast<std::size_t>(rowCount));
-    RateIntegral integral(rows, start);
-    for (int k = 0; k < rowCount; ++k) {
-        const double a = std::min(k * interval, last);
-        const double b = std::min((k + 1) * interval, last);
-        const RatePair moved = integral.Integral(a, b);
-        const std::optional<float> x = axis(moved.east * cosTurn - moved.north * sinTurn);
-        const std::optional<float> y = axis(moved.north * cosTurn + moved.east * sinTurn);
-        if (!x || !y) return std::string(kOverflowMessage);
-        steps.push_back(WithReversals(params, PixelOffset{*x, *y}));
+    std::optional<RateIntegral> flat;
+    std::optional<PositionWalker> walker;
+    std::optional<SphereWalker> sphere;
+    SkyVector origin;
+    if (positions) {
+        walker.emplace(rows, first, std::move(segments), start);
+        origin = walker->At(0);
+    } else if (declination) {
+        sphere.emplace(rows, start, *declination);
+        origin = sphere->At(0);
+    } else {
+        flat.emplace(rows, start);
     }
-    return steps;
+
+    track.steps.reserve(static_cast<std::size_t>(rowCount));
+    track.path.reserve(static_cast<std::size_t>(rowCount));
+    RatePair moved;  // the flat sum, arcsec per minute times seconds
+    PixelPoint previous;
+    for (int k = 0; k < rowCount; ++k) {
+        const double b = std::min((k + 1) * interval, last);
+        PixelPoint point;
+        if (flat) {
+            const RatePair area = flat->Integral(std::min(k * interval, last), b);
+            moved.east += area.east;
+            moved.north += area.north;
+            point = camera(-moved.east / 60, -moved.north / 60);
+        } else {
+            const SkyVector at = walker ? walker->At(b) : sphere->At(b);
+            const std::optional<Ephemeris::Tangent> seen = Ephemeris::Project(origin, at);
+            if (!seen) return std::string(kOverflowMessage);
+            point = camera(seen->east * kArcsecPerRadian, seen->north * kArcsecPerRadian);
+        }
+        const std::optional<float> x = ToSingle(point.x - previous.x);
+        const std::optional<float> y = ToSingle(point.y - previous.y);
+        if (!x || !y || !std::isfinite(point.x) || !std::isfinite(point.y)) {
+            return std::string(kOverflowMessage);
+        }
+        track.steps.push_back(PixelOffset{*x, *y});
+        track.path.push_back(point);
+        previous = point;
+    }
+    return track;
+}
+
+std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table, UtcMs start,
+                                                const TrackParams& params, int rowCount) {
+    auto followed = FollowEphemeris(table, start, params, rowCount);
+    if (auto* problem = std::get_if<std::string>(&followed)) return std::move(*problem);
+    return std::move(std::get<FollowingTrack>(followed).steps);
+}
+
+std::optional<std::string> TrackTextOf(const FollowingTrack& track, std::string_view intervalText,
+                                       std::string_view decimalSeparator) {
+    if (track.path.empty()) return TrackTextFromSteps(track.steps, intervalText, decimalSeparator);
+    std::string text;
+    text.reserve(track.path.size() * (intervalText.size() + 16));
+    std::string line(intervalText);
+    line.resize(intervalText.size() + 2 * (2 + kMagnitudeDigits + decimalSeparator.size()) + 2);
+    char* const afterInterval = line.data() + intervalText.size();
+    // The written totals in whole tenths, which no sum of lines can make drift.
+    double writtenX = 0;
+    double writtenY = 0;
+    for (std::size_t k = 0; k < track.path.size(); ++k) {
+        const double tenthsX = RoundHalfEven(track.path[k].x * 10);
+        const double tenthsY = RoundHalfEven(track.path[k].y * 10);
+        // Beyond 2^53 tenths whole numbers are no longer exact.
+        if (!(std::fabs(tenthsX) < 0x1p53) || !(std::fabs(tenthsY) < 0x1p53)) return std::nullopt;
+        const std::optional<float> outX = ToSingle((tenthsX - writtenX) / 10);
+        const std::optional<float> outY = ToSingle((tenthsY - writtenY) / 10);
+        if (!outX || !outY) return std::nullopt;
+        writtenX = tenthsX;
+        writtenY = tenthsY;
+        char* at = WriteStep(afterInterval, *outX, track.steps[k].x, decimalSeparator);
+        at = WriteStep(at, *outY, track.steps[k].y, decimalSeparator);
+        *at++ = '\r';
+        *at++ = '\n';
+        text.append(line.data(), static_cast<std::size_t>(at - line.data()));
+    }
+    return text;
 }
 
 std::optional<std::string> TrackTextFromSteps(const Steps& steps, std::string_view intervalText,

@@ -388,6 +388,7 @@ Pelindra::Preview::PathSource MainForm::PreviewSource() const {
         const UtcMs nowToTheSecond = now - ((now % kSecond) + kSecond) % kSecond;
         source.start = ephemeris_->chosenTime().value_or(nowToTheSecond);
         if (preferences_.followEphemeris) source.followed = &ephemeris_->table();
+        source.typedDeclinationDegrees = typedDeclination_;
     }
     return source;
 }
@@ -672,7 +673,7 @@ void MainForm::FitStatusLines() {
     const TwipsScale twips(this);
     const int margin = twips(120);
     bool shown = false;
-    for (QLabel* line : {ephemerisSource_, linkStatus_}) {
+    for (QLabel* line : {ephemerisSource_, linkStatus_, trackNotes_}) {
         if (!line) continue;
         line->setVisible(!line->text().isEmpty());
         shown = shown || !line->text().isEmpty();
@@ -895,7 +896,24 @@ std::optional<EphemerisStart> MainForm::FollowedEphemeris() {
     if (!ephemeris_) return std::nullopt;
     const std::optional<UtcMs> start = ephemeris_->followedStart();
     if (!start) return std::nullopt;
-    return EphemerisStart{ephemeris_->table(), *start};
+    return EphemerisStart{ephemeris_->table(), *start, typedDeclination_};
+}
+
+// Shown once, beside the window, until the next save says otherwise.
+void MainForm::ShowTrackNotes(const std::vector<std::string>& notes) {
+    QStringList lines;
+    for (const std::string& note : notes) lines << QString::fromStdString(note);
+    const QString text = lines.join('\n');
+    if (!trackNotes_) {
+        if (text.isEmpty()) return;
+        trackNotes_ = new QLabel;
+        trackNotes_->setObjectName("TrackNotes");
+        trackNotes_->setWordWrap(true);
+        StatusLines()->addWidget(trackNotes_);
+    }
+    if (trackNotes_->text() == text) return;
+    trackNotes_->setText(text);
+    FitStatusLines();
 }
 
 void MainForm::SetMotionText(const std::string& text) {

@@ -67,6 +67,7 @@ class MainForm : public QMainWindow,
     std::string TimeIntervalText() override;
     bool AllEntriesStored() override;
     std::optional<Pelindra::TrackFile::EphemerisStart> FollowedEphemeris() override;
+    void ShowTrackNotes(const std::vector<std::string>& notes) override;
 
     // Pelindra::Settings::SettingsView
     void SetMotionText(const std::string& text) override;
@@ -172,6 +173,7 @@ class MainForm : public QMainWindow,
     QLabel* ephemerisSource_ = nullptr;                                   // made on the first Use
     QVBoxLayout* statusLines_ = nullptr;
     QLabel* linkStatus_ = nullptr;
+    QLabel* trackNotes_ = nullptr;  // what the last following track could not do; made when needed
     QPointer<ConnectionsForm> connections_;
     std::optional<double> typedDeclination_;       // for this run only
     Pelindra::Links::Phd2Client* phd2_ = nullptr;  // made when the user first asks
