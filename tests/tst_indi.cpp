@@ -282,7 +282,7 @@ void TestIndi::hostile() {
     clock.start();
     const Outcome outcome = Await(mount, [&] { mount.ReadPierSide(); });
     QCOMPARE(outcome.text, QString("INDI server 127.0.0.1:%1: %2").arg(standIn.port()).arg(reason));
-    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     const qint64 grown = PeakKilobytes() - before;
     QVERIFY2(grown < 48 * 1024, qPrintable(QString::number(grown) + " kB"));
 }
@@ -360,7 +360,7 @@ void TestIndi::standInTrack() {
         QVERIFY2(last.succeeded, qPrintable(last.text));
         last = Await(mount, [&] { mount.TrackObject(Track(SkyMotionFromBoxes(60, secondPa, {}))); });
     }
-    QVERIFY2(clock.elapsed() < 2500, "an answer, not a timeout");
+    QVERIFY2(clock.elapsed() < 2900, "an answer, not a timeout");
     const QString where = QString("INDI server 127.0.0.1:%1: ").arg(standIn.port());
     QCOMPARE(last.succeeded ? last.text : "failed: " + last.text.mid(where.size()), outcome);
     const QStringList received = standIn.received();
