@@ -105,6 +105,7 @@ class TestIndi : public QObject {
     void standInTrack();
     void watch_data();
     void watch();
+    void watchSimulator();
     void judgeMotion_data();
     void judgeMotion();
     void commandLine_data();
@@ -435,6 +436,25 @@ void TestIndi::watch() {
     } else {
         QVERIFY2(verdict.endsWith("the object +7.071)"), qPrintable(verdict));
     }
+}
+
+// INDI's own simulator holds a custom rate but keeps tracking the stars, so its coordinates
+// stand still; the watch says so rather than that the mount follows the object.
+void TestIndi::watchSimulator() {
+    IndiMount mount(nullptr, {3000, 8000, 700, 2500});
+    mount.SetServer("127.0.0.1", server_->port(), kSimulator);
+    QSignalSpy watched(&mount, &IndiMount::motionWatched);
+    TrackRequest request = Track(SkyMotionFromBoxes(600, 45, 20.0));
+    request.watch = true;
+    const Outcome set = Await(mount, [&] { mount.TrackObject(request); });
+    QVERIFY2(set.succeeded, qPrintable(set.text));
+    QTRY_COMPARE_WITH_TIMEOUT(watched.count(), 1, 6000);
+    QCOMPARE(watched.first().first().toString(),
+             kSimulator +
+                 ": the mount's coordinates did not change while watched, though the object "
+                 "moves: it does not follow its custom rate, or does not report where it points");
+    const Outcome stop = Await(mount, [&] { mount.TrackSidereal(); });
+    QVERIFY2(stop.succeeded, qPrintable(stop.text));
 }
 
 void TestIndi::judgeMotion_data() {
