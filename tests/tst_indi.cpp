@@ -559,6 +559,11 @@ void TestIndi::commandLine_data() {
         << (server + QStringList{"--indi-track", "--ephemeris", "%EPH", "--at", "2026-12-07T21:30"})
         << 0 << kSimulator + ": custom tracking, RA 13.041067 and Dec 0.000000 arcsec/s\n"
         << "" << QStringList();
+    QTest::newRow("the ephemeris' declination before --declination")
+        << (server + QStringList{"--indi-track", "--ephemeris", "%EPH", "--at", "2026-12-07T21:30",
+                                 "--declination", "0"})
+        << 0 << kSimulator + ": custom tracking, RA 13.041067 and Dec 0.000000 arcsec/s\n"
+        << "" << QStringList();
     // 1/cos(20) = 1.064178 arcsec/s of RA at the stand-in's Dec +20.
     QTest::newRow("no declination: the mount's own")
         << QStringList{"--indi", "127.0.0.1:%FAKE", "--indi-track", "--motion", "60", "--pa", "90"}
