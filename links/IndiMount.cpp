@@ -250,8 +250,7 @@ void IndiMount::Handle(const IndiVector& vector) {
 
     if (vector.device == chosenDevice_ && !vector.definition && awaited_.contains(vector.name)) {
         if (vector.state == "Alert") {
-            Fail(WithMessage(DeviceName() + " refused " + Described(vector.name),
-                             vector.message));
+            Fail(WithMessage(DeviceName() + " refused " + Described(vector.name), vector.message));
             return;
         }
         // Busy counts: a mount that tracks says so with a busy TELESCOPE_TRACK_STATE.
@@ -583,8 +582,9 @@ void IndiMount::TimedOut() {
         Fail(DeviceName() + " did not report where it points" + waited + ", and " +
              QString(kNoDeclination));
     } else if (step_ == Step::NotSent) {
-        Fail(DeviceName() + " cannot be set to a tracking rate: it reports no tracking mode or "
-                            "rate");
+        Fail(DeviceName() +
+             " cannot be set to a tracking rate: it reports no tracking mode or "
+             "rate");
     } else {
         QStringList what;
         for (const QString& property : awaited_) what.append(Described(property));
@@ -602,9 +602,8 @@ void IndiMount::WatchEnded() {
     const PierSide side = ReportedSide().value_or(track_.assumedSide);
     emit motionWatched(
         DeviceName() + ": " +
-        QString::fromStdString(DescribeWatch(motion, ra, dec,
-                                             PierSideName(side).toStdString().c_str(),
-                                             track_.reversal.On(side))));
+        QString::fromStdString(DescribeWatch(
+            motion, ra, dec, PierSideName(side).toStdString().c_str(), track_.reversal.On(side))));
 }
 
 }  // namespace Pelindra::Links

@@ -89,8 +89,7 @@ std::variant<bool, std::string> IndiStream::Parse(std::vector<IndiVector>& done)
         switch (reader_.readNext()) {
             case QXmlStreamReader::StartElement: {
                 if (++depth_ > kIndiDepthLimit) {
-                    return "elements nested more than " + std::to_string(kIndiDepthLimit) +
-                           " deep";
+                    return "elements nested more than " + std::to_string(kIndiDepthLimit) + " deep";
                 }
                 const auto attributes = reader_.attributes();
                 for (const auto& attribute : attributes) {

@@ -64,8 +64,7 @@ WatchedMotion JudgeMotion(const CoordinateSample& first, const CoordinateSample&
 }
 
 std::string DescribeWatch(const WatchedMotion& motion, double raArcsecPerSecond,
-                          double decArcsecPerSecond, const char* sideName,
-                          bool decReversedOnSide) {
+                          double decArcsecPerSecond, const char* sideName, bool decReversedOnSide) {
     const std::string seconds = std::to_string(std::lround(motion.seconds));
     if (!(motion.seconds > 0) ||
         (motion.ra == AxisMotion::Still && motion.dec == AxisMotion::Still)) {

@@ -810,14 +810,15 @@ void TestCli::phd2_data() {
     // 6.8829 "/min east at the mount's Dec +20 is 439.48 "/hr of RA.
     QTest::newRow("sky axes, the mount's declination")
         << "normal"
-        << Ini({"[PHD2]", "Host=127.0.0.1", "Port=PORT", "Axes=RA/Dec", "[INDI]",
-                "Host=127.0.0.1", "Port=INDIPORT"})
+        << Ini({"[PHD2]", "Host=127.0.0.1", "Port=PORT", "Axes=RA/Dec", "[INDI]", "Host=127.0.0.1",
+                "Port=INDIPORT"})
         << boxes + QStringList{"--phd2"} << 0
         << QByteArray("PHD2 at 127.0.0.1:PORT: lock shift on: 439.48, 589.79 arcsec/hr (RA/Dec)\n");
     QTest::newRow("PHD2 keeps lock shift off")
         << "off" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
-        << QByteArray("holds lock shift off: -229.43, -327.66 pixels/hr (X/Y), not the lock "
-                      "shift on: -229.43, -327.66 pixels/hr (X/Y) sent");
+        << QByteArray(
+               "holds lock shift off: -229.43, -327.66 pixels/hr (X/Y), not the lock "
+               "shift on: -229.43, -327.66 pixels/hr (X/Y) sent");
     QTest::newRow("PHD2 holds another rate")
         << "doubled" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
         << QByteArray("not the lock shift on: -229.43, -327.66 pixels/hr (X/Y) sent");

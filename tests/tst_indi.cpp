@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "links/IndiMount.h"
-#include "links/MountRate.h"
 #include "links/MountMotion.h"
+#include "links/MountRate.h"
 #include "tests/support/FakeIndi.h"
 #include "tests/support/IndiServer.h"
 #include "tests/support/TestFiles.h"
@@ -182,8 +182,8 @@ void TestIndi::stream_data() {
     QTest::newRow("a message a byte at a time") << message << 1 << 1 << "";
     QByteArray many;
     while (many.size() < 3 * kIndiMessageLimitBytes) many += message;
-    QTest::newRow("3 MiB of small messages") << many << 100000 << int(many.size() / message.size())
-                                             << "";
+    QTest::newRow("3 MiB of small messages")
+        << many << 100000 << int(many.size() / message.size()) << "";
     const QByteArray text = "<defTextVector device=\"M\" name=\"T\"><defText name=\"E\">";
     QTest::newRow("an element of almost 1 MiB")
         << text + QByteArray(kIndiMessageLimitBytes - 200, 'x') + "</defText></defTextVector>"
@@ -196,19 +196,17 @@ void TestIndi::stream_data() {
         << "a message of over 1 MiB";
     QTest::newRow("nested as deep as allowed")
         << QByteArray("<message device=\"M\"><a><b><c></c></b></a></message>") << 7 << 1 << "";
-    QTest::newRow("nested deeper")
-        << QByteArray("<message device=\"M\"><a><b><c><d>") << 7 << 0
-        << "elements nested more than 5 deep";
+    QTest::newRow("nested deeper") << QByteArray("<message device=\"M\"><a><b><c><d>") << 7 << 0
+                                   << "elements nested more than 5 deep";
     const auto withAttribute = [](qsizetype size) {
         return "<message device=\"M\" message=\"" + QByteArray(size, 'x') + "\"/>";
     };
-    QTest::newRow("an attribute of 64 KiB") << withAttribute(kIndiAttributeLimitChars) << 4096 << 1
-                                            << "";
-    QTest::newRow("an attribute of over 64 KiB")
-        << withAttribute(kIndiAttributeLimitChars + 1) << 4096 << 0 << "an attribute of over 64 KiB";
-    QTest::newRow("a document type")
-        << QByteArray("<!DOCTYPE indi><message device=\"M\"/>") << 5 << 0
-        << "a document type declaration, which INDI never sends";
+    QTest::newRow("an attribute of 64 KiB")
+        << withAttribute(kIndiAttributeLimitChars) << 4096 << 1 << "";
+    QTest::newRow("an attribute of over 64 KiB") << withAttribute(kIndiAttributeLimitChars + 1)
+                                                 << 4096 << 0 << "an attribute of over 64 KiB";
+    QTest::newRow("a document type") << QByteArray("<!DOCTYPE indi><message device=\"M\"/>") << 5
+                                     << 0 << "a document type declaration, which INDI never sends";
     QTest::newRow("an entity declared")
         << QByteArray("<!DOCTYPE indi [<!ENTITY e \"x\">]><message device=\"M\" message=\"&e;\"/>")
         << 4096 << 0 << "a document type declaration, which INDI never sends";
@@ -246,9 +244,11 @@ void TestIndi::hostile_data() {
     QTest::newRow("an element that never ends") << "endless"
                                                 << "the server sent a message of over 1 MiB";
     QTest::newRow("a document type")
-        << "doctype" << "the server sent a document type declaration, which INDI never sends";
+        << "doctype"
+        << "the server sent a document type declaration, which INDI never sends";
     QTest::newRow("a billion laughs")
-        << "laughs" << "the server sent a document type declaration, which INDI never sends";
+        << "laughs"
+        << "the server sent a document type declaration, which INDI never sends";
 }
 
 namespace {
@@ -356,10 +356,12 @@ void TestIndi::standInTrack() {
     mount.SetServer("127.0.0.1", standIn.port(), kStandInMount);
     QElapsedTimer clock;
     clock.start();
-    Outcome last = Await(mount, [&] { mount.TrackObject(Track(SkyMotionFromBoxes(60, firstPa, {}))); });
+    Outcome last =
+        Await(mount, [&] { mount.TrackObject(Track(SkyMotionFromBoxes(60, firstPa, {}))); });
     if (!std::isnan(secondPa)) {
         QVERIFY2(last.succeeded, qPrintable(last.text));
-        last = Await(mount, [&] { mount.TrackObject(Track(SkyMotionFromBoxes(60, secondPa, {}))); });
+        last =
+            Await(mount, [&] { mount.TrackObject(Track(SkyMotionFromBoxes(60, secondPa, {}))); });
     }
     QVERIFY2(clock.elapsed() < 2900, "an answer, not a timeout");
     const QString where = QString("INDI server 127.0.0.1:%1: ").arg(standIn.port());
@@ -416,8 +418,8 @@ void TestIndi::watch() {
     mount.SetServer("127.0.0.1", standIn.port(), kStandInMount);
     QSignalSpy watched(&mount, &IndiMount::motionWatched);
     // 600"/min at PA 45: 7.071 arcsec/s north and, at the mount's Dec +20, 7.525 of RA.
-    TrackRequest request{SkyMotionFromBoxes(600, 45, {}), {reversed, reversed},
-                         PierSide::East, true};
+    TrackRequest request{
+        SkyMotionFromBoxes(600, 45, {}), {reversed, reversed}, PierSide::East, true};
     const Outcome set = Await(mount, [&] { mount.TrackObject(request); });
     QVERIFY2(set.succeeded, qPrintable(set.text));
     const bool decSentNegative = mount.SentRate().decArcsecPerSecond < 0;
@@ -540,8 +542,8 @@ void TestIndi::trackRate() {
 void TestIndi::commandLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("output");  // %SIDE: the side the server reports
-    QTest::addColumn<QString>("error");   // %PORT: the server's port, %FREE: an unused one
+    QTest::addColumn<QString>("output");       // %SIDE: the side the server reports
+    QTest::addColumn<QString>("error");        // %PORT: the server's port, %FREE: an unused one
     QTest::addColumn<QStringList>("standIn");  // its options; %FAKE: its port
 
     const QStringList server = {"--indi", "127.0.0.1:%PORT", "--device", kSimulator};
@@ -575,8 +577,15 @@ void TestIndi::commandLine_data() {
            "West as its side of the pier, so its side is unknown\n"
         << QStringList{"--side", "both"};
     QTest::newRow("the mount holds another rate")
-        << QStringList{"--indi",   "127.0.0.1:%FAKE", "--indi-track", "--motion", "60",
-                       "--pa",     "0",               "--declination", "0"}
+        << QStringList{"--indi",
+                       "127.0.0.1:%FAKE",
+                       "--indi-track",
+                       "--motion",
+                       "60",
+                       "--pa",
+                       "0",
+                       "--declination",
+                       "0"}
         << 1 << ""
         << "pelindra-track: INDI server 127.0.0.1:%FAKE: Stand-in Mount holds custom tracking, "
            "RA 15.041067 and Dec 0.500000 arcsec/s, not the custom tracking, RA 15.041067 and "
@@ -584,14 +593,17 @@ void TestIndi::commandLine_data() {
         << QStringList{"--mode", "clamp"};
     QTest::newRow("no server") << QStringList{"--indi", "127.0.0.1:%FREE", "--pier-side"} << 1 << ""
                                << "pelindra-track: INDI server 127.0.0.1:%FREE: Connection "
-                                  "refused\n" << QStringList();
+                                  "refused\n"
+                               << QStringList();
     QTest::newRow("no such device")
         << QStringList{"--indi", "127.0.0.1:%PORT", "--device", "Nope", "--pier-side"} << 1 << ""
         << "pelindra-track: INDI server 127.0.0.1:%PORT: no device \"Nope\"; it lists " +
-               kSimulator + "\n" << QStringList();
+               kSimulator + "\n"
+        << QStringList();
     QTest::newRow("neither request") << QStringList{"--indi"} << 2 << ""
                                      << "pelindra-track: --indi needs one of --pier-side and "
-                                        "--indi-track\n" << QStringList();
+                                        "--indi-track\n"
+                                     << QStringList();
 }
 
 void TestIndi::commandLine() {

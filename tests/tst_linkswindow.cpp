@@ -216,7 +216,8 @@ void TestLinksWindow::windowLosesMount_data() {
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("side");  // the side shown afterwards
 
-    QTest::newRow("no server") << false << "Off" << "Connection refused"
+    QTest::newRow("no server") << false << "Off"
+                               << "Connection refused"
                                << "East";
     QTest::newRow("closes after reporting West") << true << "Off"
                                                  << "the server closed the connection"
@@ -237,7 +238,8 @@ void TestLinksWindow::windowLosesMount() {
     const QByteArray online =
         "<defSwitchVector device=\"M\" name=\"CONNECTION\"><defSwitch name=\"CONNECT\">On"
         "</defSwitch></defSwitchVector><defSwitchVector device=\"M\" "
-        "name=\"TELESCOPE_PIER_SIDE\"><defSwitch name=\"PIER_EAST\">" + eastOn.toUtf8() +
+        "name=\"TELESCOPE_PIER_SIDE\"><defSwitch name=\"PIER_EAST\">" +
+        eastOn.toUtf8() +
         "</defSwitch><defSwitch name=\"PIER_WEST\">On</defSwitch></defSwitchVector>\n";
     StandIn standIn(online, {}, eastOn == "Off");
     const int port = serverThere ? standIn.port() : FreePort();
@@ -275,10 +277,12 @@ void TestLinksWindow::windowPierSideUnknown() {
     form->findChild<QAction*>("mnu_PierSideFromMount")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(west->isChecked(), 10000);
     standIn.sendToAll(both);
-    QTRY_VERIFY_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus")->text().endsWith(
-                                 "M reports both East and West as its side of the pier, so its "
-                                 "side is unknown; West stays as chosen"),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form->findChild<QLabel*>("LinkStatus")
+            ->text()
+            .endsWith("M reports both East and West as its side of the pier, so its "
+                      "side is unknown; West stays as chosen"),
+        10000);
     QVERIFY(west->isChecked());
     QVERIFY(run.dialogs.errors.isEmpty());
 }
@@ -290,9 +294,9 @@ void TestLinksWindow::windowDecReversal() {
     FakeIndi mount({"--side", "west", "--dec-axis"});
     QVERIFY(mount.port() > 0);
     ProgramRun run;
-    run.writeSettings(Lines({"[Object]", "Motion=600", "Position Angle=45", "[INDI]",
-                             "Host=127.0.0.1", "Port=" + QByteArray::number(mount.port()),
-                             "Device=" + kStandInMount.toUtf8()}));
+    run.writeSettings(
+        Lines({"[Object]", "Motion=600", "Position Angle=45", "[INDI]", "Host=127.0.0.1",
+               "Port=" + QByteArray::number(mount.port()), "Device=" + kStandInMount.toUtf8()}));
     MainForm* form = run.start();
     form->findChild<QAction*>("mnu_Connections")->trigger();
     auto* dialog = form->findChild<QDialog*>("ConnectionsForm");
@@ -326,10 +330,9 @@ void TestLinksWindow::windowMountDeclination() {
     FakeIndi mount;
     QVERIFY(phd2.port() > 0 && mount.port() > 0);
     ProgramRun run;
-    run.writeSettings(Ini({"[Object]", "Motion=12", "Position Angle=35", "[PHD2]",
-                           "Host=127.0.0.1", "Port=" + QByteArray::number(phd2.port()),
-                           "Axes=RA/Dec", "[INDI]", "Host=127.0.0.1",
-                           "Port=" + QByteArray::number(mount.port())}));
+    run.writeSettings(Ini({"[Object]", "Motion=12", "Position Angle=35", "[PHD2]", "Host=127.0.0.1",
+                           "Port=" + QByteArray::number(phd2.port()), "Axes=RA/Dec", "[INDI]",
+                           "Host=127.0.0.1", "Port=" + QByteArray::number(mount.port())}));
     MainForm* form = run.start();
     form->findChild<QAction*>("mnu_SendRatePhd2")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus"), 10000);

@@ -146,29 +146,29 @@ void TestPhd2::skyMotionAt() {
 }
 
 void TestPhd2::objectMotion_data() {
-    QTest::addColumn<bool>("table");        // an ephemeris is loaded
-    QTest::addColumn<bool>("followed");     // its rates are used, not only its declination
-    QTest::addColumn<qint64>("minutes");    // the time in it, after its first row
-    QTest::addColumn<double>("typed");      // NaN: none typed
+    QTest::addColumn<bool>("table");      // an ephemeris is loaded
+    QTest::addColumn<bool>("followed");   // its rates are used, not only its declination
+    QTest::addColumn<qint64>("minutes");  // the time in it, after its first row
+    QTest::addColumn<double>("typed");    // NaN: none typed
     QTest::addColumn<double>("east");
     QTest::addColumn<double>("north");
-    QTest::addColumn<double>("dec");        // NaN: none known
+    QTest::addColumn<double>("dec");  // NaN: none known
     QTest::addColumn<QString>("error");
 
     const double none = std::nan("");
     // The boxes: 10"/min at PA 90 is due east.
-    QTest::newRow("boxes, typed declination") << false << false << qint64(0) << 30.0 << 10.0 << 0.0
-                                              << 30.0 << "";
-    QTest::newRow("boxes, nothing known") << false << false << qint64(0) << none << 10.0 << 0.0
-                                          << none << "";
+    QTest::newRow("boxes, typed declination")
+        << false << false << qint64(0) << 30.0 << 10.0 << 0.0 << 30.0 << "";
+    QTest::newRow("boxes, nothing known")
+        << false << false << qint64(0) << none << 10.0 << 0.0 << none << "";
     QTest::newRow("boxes, the table's declination before the one typed")
         << true << false << qint64(30) << 30.0 << 10.0 << 0.0 << 11.0 << "";
     QTest::newRow("followed: the table's rates and declination")
         << true << true << qint64(30) << 30.0 << 2.0 << 0.0 << 11.0 << "";
     QTest::newRow("followed, rows without Dec: the one typed")
         << true << true << qint64(90) << 30.0 << 3.5 << 2.5 << 30.0 << "";
-    QTest::newRow("followed, after the table") << true << true << qint64(200) << 30.0 << 0.0 << 0.0
-                                               << none << "2026-12-07";
+    QTest::newRow("followed, after the table")
+        << true << true << qint64(200) << 30.0 << 0.0 << 0.0 << none << "2026-12-07";
     QTest::newRow("boxes, time after the table: the one typed")
         << true << false << qint64(200) << 30.0 << 10.0 << 0.0 << 30.0 << "";
 }

@@ -663,16 +663,15 @@ void TestSettings::connections_data() {
     QTest::addColumn<QByteArray>("section");  // appended to the hand-kept file
     // PHD2 host, port, axes; INDI host, port, device, Dec rate reversed East and West
     QTest::addColumn<QStringList>("read");
-    QTest::addColumn<QByteArray>("saved");    // the section after saving what was read
+    QTest::addColumn<QByteArray>("saved");  // the section after saving what was read
 
     const QByteArray elsewhere =
         "[PHD2]\r\nHost=guider.local\r\nPort=4401\r\nAxes=RA/Dec\r\n[INDI]\r\nHost=10.0.0.5\r\n"
         "Port=40000\r\nDevice=Telescope Simulator\r\n";
-    QTest::newRow("elsewhere") << elsewhere
-                               << QStringList{"guider.local", "4401",  "RA/Dec",
-                                              "10.0.0.5",     "40000", "Telescope Simulator",
-                                              "0",            "0"}
-                               << elsewhere;
+    QTest::newRow("elsewhere")
+        << elsewhere << QStringList{"guider.local",        "4401", "RA/Dec", "10.0.0.5", "40000",
+                                    "Telescope Simulator", "0",    "0"}
+        << elsewhere;
     QTest::newRow("ports out of range or not numbers")
         << QByteArray("[PHD2]\r\nPort=70000\r\nAxes=sideways\r\n[INDI]\r\nPort=76 24\r\n")
         << QStringList{"localhost", "4400", "X/Y", "localhost", "7624", "", "0", "0"}

@@ -90,7 +90,9 @@ std::optional<std::variant<double, std::string>> MountDeclination(
     IndiMount mount;
     mount.SetServer(QString::fromStdString(server.host), server.port, Device(parser, saved));
     QString held;
-    if (!Await(mount, [&] { mount.ReadDeclination(); }, held)) return held.toStdString();
+    if (!Await(
+            mount, [&] { mount.ReadDeclination(); }, held))
+        return held.toStdString();
     return *mount.LastDeclination();
 }
 

@@ -604,9 +604,8 @@ std::variant<Pelindra::Links::SkyMotion, std::string> MainForm::CurrentSkyMotion
     if (ephemeris_) {
         sources.table = &ephemeris_->table();
         sources.ratesFromTable = preferences_.followEphemeris;
-        sources.time = preferences_.followEphemeris
-                           ? clock_()
-                           : ephemeris_->chosenTime().value_or(clock_());
+        sources.time =
+            preferences_.followEphemeris ? clock_() : ephemeris_->chosenTime().value_or(clock_());
     }
     auto motion = Pelindra::Links::ObjectMotion(sources);
     // Else the mount's own, as the link last heard it.
