@@ -8,8 +8,9 @@ namespace Pelindra::Links {
 
 namespace {
 
-// No property this program reads comes near it; a BLOB is never asked for.
-constexpr qsizetype kElementTextLimit = 1024 * 1024;
+// The reader is given the stream in pieces of this size, so that at most one piece lies
+// beyond the message bound before it is noticed.
+constexpr qsizetype kPieceBytes = 64 * 1024;
 
 // Depth of a message's own element below the made-up root, and of its elements.
 constexpr int kMessageDepth = 2;
@@ -64,16 +65,38 @@ void IndiStream::Reset() {
     reader_.addData(QByteArrayLiteral("<indi>"));
     depth_ = 0;
     ignoring_ = false;
+    unfinishedBytes_ = 0;
 }
 
-std::variant<std::vector<IndiVector>, QString> IndiStream::Feed(const QByteArray& bytes) {
-    reader_.addData(bytes);
+std::variant<std::vector<IndiVector>, std::string> IndiStream::Feed(const QByteArray& bytes) {
     std::vector<IndiVector> done;
+    for (qsizetype from = 0; from < bytes.size(); from += kPieceBytes) {
+        const QByteArray piece = bytes.mid(from, kPieceBytes);
+        reader_.addData(piece);
+        auto parsed = Parse(done);
+        if (auto* problem = std::get_if<std::string>(&parsed)) return std::move(*problem);
+        unfinishedBytes_ = std::get<bool>(parsed) ? 0 : unfinishedBytes_ + piece.size();
+        if (unfinishedBytes_ > kIndiMessageLimitBytes) {
+            return std::string("a message of over 1 MiB");
+        }
+    }
+    return done;
+}
+
+std::variant<bool, std::string> IndiStream::Parse(std::vector<IndiVector>& done) {
+    bool ended = false;
     while (!reader_.atEnd()) {
         switch (reader_.readNext()) {
             case QXmlStreamReader::StartElement: {
-                ++depth_;
+                if (++depth_ > kIndiDepthLimit) {
+                    return "elements nested more than " + std::to_string(kIndiDepthLimit) + " deep";
+                }
                 const auto attributes = reader_.attributes();
+                for (const auto& attribute : attributes) {
+                    if (attribute.value().size() > kIndiAttributeLimitChars) {
+                        return std::string("an attribute of over 64 KiB");
+                    }
+                }
                 if (depth_ == kMessageDepth) {
                     bool definition = false;
                     const auto kind = KindOf(reader_.name(), definition);
@@ -93,32 +116,32 @@ std::variant<std::vector<IndiVector>, QString> IndiStream::Feed(const QByteArray
                 break;
             }
             case QXmlStreamReader::Characters:
-                if (depth_ == kElementDepth) {
-                    elementText_ += reader_.text();
-                    if (elementText_.size() > kElementTextLimit) {
-                        return QStringLiteral("an element of over 1 MB");
-                    }
-                }
+                if (depth_ == kElementDepth) elementText_ += reader_.text();
                 break;
             case QXmlStreamReader::EndElement:
                 if (depth_ == kElementDepth) {
                     current_.elements.emplace_back(elementName_, elementText_.trimmed());
-                } else if (depth_ == kMessageDepth && !ignoring_) {
-                    done.push_back(std::move(current_));
+                } else if (depth_ == kMessageDepth) {
+                    ended = true;
+                    if (!ignoring_) done.push_back(std::move(current_));
                     current_ = {};
                 }
                 --depth_;
                 break;
+            // Declarations would let the server define entities that expand without end.
+            case QXmlStreamReader::DTD:
+                return std::string("a document type declaration, which INDI never sends");
+            case QXmlStreamReader::EntityReference:
+                return std::string("an entity that is not XML's own, which INDI never sends");
             default:
                 break;
         }
     }
     if (reader_.hasError() && reader_.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
-        return QString("something that is not INDI's XML (%1, line %2)")
-            .arg(reader_.errorString())
-            .arg(reader_.lineNumber());
+        return "something that is not INDI's XML (" + reader_.errorString().toStdString() +
+               ", line " + std::to_string(reader_.lineNumber()) + ")";
     }
-    return done;
+    return ended;
 }
 
 }  // namespace Pelindra::Links

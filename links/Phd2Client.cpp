@@ -4,6 +4,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
+#include <cmath>
+
+#include "links/Escaped.h"
 
 namespace Pelindra::Links {
 
@@ -15,12 +18,9 @@ QString Seconds(int milliseconds) {
     return QString::number(milliseconds / 1000.0, 'g', 3) + " s";
 }
 
-// The start of a line as it can be shown: control characters become spaces.
+// The start of a line as it can be shown, its control characters escaped.
 QString Quoted(const QByteArray& line) {
-    QString text = QString::fromUtf8(line.left(kQuotedBytes));
-    for (QChar& c : text) {
-        if (c.isNull() || c.category() == QChar::Other_Control) c = ' ';
-    }
+    QString text = Escaped(QString::fromUtf8(line.left(kQuotedBytes)));
     if (line.size() > kQuotedBytes) text += "...";
     return "\"" + text + "\"";
 }
@@ -42,8 +42,26 @@ QString DescribeLockShift(const QJsonValue& result) {
     }
     return QString("lock shift %1: %2, %3 %4 (%5)")
         .arg(held.value("enabled").toBool() ? "on" : "off", Number(rate[0].toDouble()),
-             Number(rate[1].toDouble()), held.value("units").toString(),
-             held.value("axes").toString());
+             Number(rate[1].toDouble()), Escaped(held.value("units").toString()),
+             Escaped(held.value("axes").toString()));
+}
+
+bool LockShiftHolds(const QJsonValue& held, const QJsonObject& expected) {
+    const QJsonObject object = held.toObject();
+    if (object.value("enabled") != expected.value("enabled")) return false;
+    if (!expected.value("enabled").toBool()) return true;
+    const QJsonArray rate = object.value("rate").toArray();
+    const QJsonArray sent = expected.value("rate").toArray();
+    if (rate.size() != 2 || object.value("units") != expected.value("units") ||
+        object.value("axes") != expected.value("axes")) {
+        return false;
+    }
+    for (qsizetype i = 0; i < 2; ++i) {
+        if (!rate[i].isDouble() || !(std::fabs(rate[i].toDouble() - sent[i].toDouble()) <= 0.005)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 Phd2Client::Phd2Client(QObject* parent, Phd2Timeouts timeouts)
@@ -52,10 +70,8 @@ Phd2Client::Phd2Client(QObject* parent, Phd2Timeouts timeouts)
     connect(&connectTimer_, &QTimer::timeout, this, [this] {
         Fail(Where() + " did not accept the connection within " + Seconds(timeouts_.connectMs));
     });
-    connect(&replyTimer_, &QTimer::timeout, this, [this] {
-        Fail(Where() + " did not answer " + calls_.front().method + " within " +
-             Seconds(timeouts_.replyMs));
-    });
+    connect(&replyTimer_, &QTimer::timeout, this,
+            [this] { Fail(Where() + " did not answer within " + Seconds(timeouts_.replyMs)); });
     connect(&totalTimer_, &QTimer::timeout, this,
             [this] { Fail(Where() + " did not finish within " + Seconds(timeouts_.totalMs)); });
     connect(socket_, &QTcpSocket::connected, this, [this] {
@@ -77,25 +93,31 @@ Phd2Client::~Phd2Client() {
 }
 
 QString Phd2Client::Where() const {
-    return "PHD2 at " + host_ + ":" + QString::number(port_);
+    return "PHD2 at " + Escaped(host_) + ":" + QString::number(port_);
 }
 
 void Phd2Client::SendRate(const QString& host, int port, const Phd2Rate& rate) {
     const QJsonObject lockShift{{"rate", QJsonArray{rate.first, rate.second}},
                                 {"units", rate.Units()},
                                 {"axes", rate.AxesName()}};
+    QJsonObject expected = lockShift;
+    expected.insert("enabled", true);
     Start(host, port,
-          {{"set_lock_shift_params", QJsonArray{lockShift}},
-           {"set_lock_shift_enabled", QJsonArray{true}},
-           {"get_lock_shift_params", QJsonArray{}}});
+          {{"set_lock_shift_params", QJsonArray{lockShift}, "the lock shift rate"},
+           {"set_lock_shift_enabled", QJsonArray{true}, "turning lock shift on"},
+           {"get_lock_shift_params", QJsonArray{}, "the request for its lock shift"}},
+          expected);
 }
 
 void Phd2Client::StopLockShift(const QString& host, int port) {
     Start(host, port,
-          {{"set_lock_shift_enabled", QJsonArray{false}}, {"get_lock_shift_params", QJsonArray{}}});
+          {{"set_lock_shift_enabled", QJsonArray{false}, "turning lock shift off"},
+           {"get_lock_shift_params", QJsonArray{}, "the request for its lock shift"}},
+          QJsonObject{{"enabled", false}});
 }
 
-void Phd2Client::Start(const QString& host, int port, std::vector<Call> calls) {
+void Phd2Client::Start(const QString& host, int port, std::vector<Call> calls,
+                       QJsonObject expected) {
     if (Busy()) {
         emit failed(Where() + " has not yet answered the request before");
         return;
@@ -105,6 +127,7 @@ void Phd2Client::Start(const QString& host, int port, std::vector<Call> calls) {
     host_ = host;
     port_ = port;
     calls_ = std::move(calls);
+    expected_ = std::move(expected);
     held_.clear();
     totalTimer_.start(timeouts_.totalMs);
     if (sameServer) {
@@ -113,7 +136,6 @@ void Phd2Client::Start(const QString& host, int port, std::vector<Call> calls) {
     }
     socket_->abort();
     partialLine_.clear();
-    skippingLongLine_ = false;
     emit connecting(Where());
     connectTimer_.start(timeouts_.connectMs);
     socket_->connectToHost(host, static_cast<quint16>(port));
@@ -152,54 +174,66 @@ void Phd2Client::ReadLines() {
             from = end + 1;
             QByteArray line = std::move(partialLine_);
             partialLine_.clear();
-            if (!HandleLine(line)) return;
+            HandleLine(line);
+            // A failed exchange has closed the connection; what follows is not read.
+            if (socket_->state() != QAbstractSocket::ConnectedState) return;
         }
     }
 }
 
-bool Phd2Client::HandleLine(const QByteArray& line) {
+void Phd2Client::HandleLine(const QByteArray& line) {
     const QByteArray trimmed = line.trimmed();
-    if (trimmed.isEmpty()) return true;
+    if (trimmed.isEmpty()) return;
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(trimmed, &error);
     if (!document.isObject()) {
         Fail(Where() + " sent a line that is not JSON: " + Quoted(trimmed));
-        return false;
+        return;
     }
     const QJsonObject message = document.object();
     if (message.contains("Event")) {
         if (message.value("Event").toString() == "LockPositionShiftLimitReached") {
             emit lockShiftLimitReached(Where());
         }
-        return true;
+        return;
     }
     if (calls_.empty() || !message.contains("id") || message.value("id").toInt() != pendingId_) {
-        return true;
+        return;
     }
     replyTimer_.stop();
-    const QString method = calls_.front().method;
+    const Call& call = calls_.front();
     if (message.contains("error")) {
         const QJsonObject problem = message.value("error").toObject();
-        QString text = problem.value("message").toString();
+        QString text = Escaped(problem.value("message").toString());
         if (text.isEmpty()) text = "no reason given";
         if (problem.contains("code"))
             text += " (error " + QString::number(problem.value("code").toInt()) + ")";
-        Fail(Where() + " refused " + method + ": " + text);
-        return false;
+        Fail(Where() + " refused " + call.what + ": " + text);
+        return;
     }
     if (!message.contains("result")) {
-        Fail(Where() + " answered " + method + " with neither a result nor an error");
-        return false;
+        Fail(Where() + " answered " + call.what + " with neither a result nor an error");
+        return;
     }
-    if (method == "get_lock_shift_params") held_ = DescribeLockShift(message.value("result"));
+    if (call.method == "get_lock_shift_params") {
+        HandleReadBack(message.value("result"));
+        return;
+    }
     calls_.erase(calls_.begin());
-    if (!calls_.empty()) {
-        SendNext();
-        return true;
+    SendNext();
+}
+
+void Phd2Client::HandleReadBack(const QJsonValue& result) {
+    held_ = DescribeLockShift(result);
+    if (!LockShiftHolds(result, expected_)) {
+        const QString sent = expected_.value("enabled").toBool() ? DescribeLockShift(expected_)
+                                                                 : QString("lock shift off");
+        Fail(Where() + " holds " + held_ + ", not the " + sent + " sent");
+        return;
     }
-    totalTimer_.stop();
+    calls_.clear();
+    for (QTimer* timer : {&replyTimer_, &totalTimer_}) timer->stop();
     emit succeeded(held_);
-    return true;
 }
 
 void Phd2Client::Fail(const QString& reason) {
@@ -220,7 +254,7 @@ void Phd2Client::Disconnected() {
     if (!partialLine_.isEmpty()) {
         Fail(Where() + " closed the connection in the middle of a line");
     } else {
-        Fail(Where() + " closed the connection before answering " + calls_.front().method);
+        Fail(Where() + " closed the connection before answering " + calls_.front().what);
     }
 }
 

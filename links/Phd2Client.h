@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
 #include <QString>
@@ -52,12 +53,15 @@ class Phd2Client : public QObject {
     struct Call {
         QString method;
         QJsonValue params;
+        QString what;  // the call in the user's words, for messages
     };
-    void Start(const QString& host, int port, std::vector<Call> calls);
+    // `expected`: what get_lock_shift_params must then read back.
+    void Start(const QString& host, int port, std::vector<Call> calls, QJsonObject expected);
     void SendNext();
     void ReadLines();
-    // False once the exchange has failed.
-    bool HandleLine(const QByteArray& line);
+    void HandleLine(const QByteArray& line);
+    // The read-back of get_lock_shift_params: held, or why it is not what was sent.
+    void HandleReadBack(const QJsonValue& result);
     void Fail(const QString& reason);
     void Disconnected();
 
@@ -69,14 +73,18 @@ class Phd2Client : public QObject {
     int nextId_ = 1;
     int pendingId_ = 0;
     QString held_;
+    QJsonObject expected_;
     QByteArray partialLine_;
-    bool skippingLongLine_ = false;
     QTimer connectTimer_;
     QTimer replyTimer_;
     QTimer totalTimer_;
 };
 
-// What get_lock_shift_params' result says, e.g. "lock shift on: X 12.5, Y -3.25 pixels/hr".
+// What get_lock_shift_params' result says, e.g. "lock shift on: 12.50, -3.25 pixels/hr (X/Y)".
 [[nodiscard]] QString DescribeLockShift(const QJsonValue& result);
+
+// Whether PHD2's read-back `held` holds what `expected` asks: the same state and, when on,
+// the same units and axes and each rate to within 0.005.
+[[nodiscard]] bool LockShiftHolds(const QJsonValue& held, const QJsonObject& expected);
 
 }  // namespace Pelindra::Links

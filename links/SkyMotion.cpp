@@ -37,4 +37,25 @@ std::variant<SkyMotion, std::string> SkyMotionAt(const Ephemeris::Table& table,
                      at.declinationDegrees};
 }
 
+std::variant<SkyMotion, std::string> ObjectMotion(const MotionSources& sources) {
+    const bool haveTable = sources.table && !sources.table->rows.empty();
+    std::optional<SkyMotion> fromTable;
+    if (haveTable) {
+        auto atTime = SkyMotionAt(*sources.table, sources.time);
+        if (auto* motion = std::get_if<SkyMotion>(&atTime)) {
+            fromTable = *motion;
+        } else if (sources.ratesFromTable) {
+            return std::move(std::get<std::string>(atTime));
+        }
+    }
+    SkyMotion motion = sources.ratesFromTable && fromTable
+                           ? *fromTable
+                           : SkyMotionFromBoxes(sources.motionArcsecPerMinute,
+                                                sources.positionAngleDegrees, std::nullopt);
+    motion.declinationDegrees = fromTable && fromTable->declinationDegrees
+                                    ? fromTable->declinationDegrees
+                                    : sources.typedDeclinationDegrees;
+    return motion;
+}
+
 }  // namespace Pelindra::Links

@@ -31,6 +31,23 @@ SkyMotion SkyMotionFromBoxes(float motionArcsecPerMinute, float positionAngleDeg
 [[nodiscard]] std::variant<SkyMotion, std::string> SkyMotionAt(const Ephemeris::Table& table,
                                                                Ephemeris::UtcMs time);
 
+// Where the object's motion comes from: an ephemeris at a time, or the Motion and PA boxes;
+// and the declinations that may be known besides.
+struct MotionSources {
+    float motionArcsecPerMinute = 0;
+    float positionAngleDegrees = 0;
+    const Ephemeris::Table* table = nullptr;  // none, or an ephemeris loaded
+    bool ratesFromTable = false;              // the rates too, not only the declination
+    Ephemeris::UtcMs time = 0;                // the moment in the table
+    std::optional<double> typedDeclinationDegrees;
+};
+
+// The object's motion for the guider and the mount: the table's rates at `time` when
+// `ratesFromTable`, else the boxes'; the declination the table gives at `time`, else the
+// one typed, else none (the mount may then give its own). A table that cannot give its
+// rates at `time` says why; one that only lends its declination is passed over.
+[[nodiscard]] std::variant<SkyMotion, std::string> ObjectMotion(const MotionSources& sources);
+
 // What the links say when a rate along RA is asked for without a declination.
 inline constexpr const char* kNoDeclination =
     "this needs the object's declination: PHD2 and the mount take the RA rate as dRA/dt, "

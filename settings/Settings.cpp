@@ -147,6 +147,8 @@ std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
     links.indiHost = entries.Text("INDI", "Host", defaults.indiHost.c_str());
     links.indiPort = entries.Port("INDI", "Port", defaults.indiPort);
     links.indiDevice = entries.Text("INDI", "Device", "");
+    links.decRateReversedEast = entries.Flag("INDI", "Dec Rate Reversed East", "0") != 0;
+    links.decRateReversedWest = entries.Flag("INDI", "Dec Rate Reversed West", "0") != 0;
     view.SetPreferences(preferences);
 
     if (ephemerisFile || ephemerisTime) {
@@ -212,6 +214,12 @@ std::optional<std::string> SaveSettings(const TrackParams& params, const Setting
         writeAdded("INDI", "Port", std::to_string(links.indiPort),
                    links.indiPort == defaults.indiPort);
         writeAdded("INDI", "Device", links.indiDevice, links.indiDevice.empty());
+        writeAdded("INDI", "Dec Rate Reversed East",
+                   FlagText(links.decRateReversedEast ? kTrue : kFalse),
+                   !links.decRateReversedEast);
+        writeAdded("INDI", "Dec Rate Reversed West",
+                   FlagText(links.decRateReversedWest ? kTrue : kFalse),
+                   !links.decRateReversedWest);
     }
     if (const auto memory = view.EphemerisMemoryToSave()) {
         ini.Write("Ephemeris", "File", memory->file);

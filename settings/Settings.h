@@ -27,7 +27,15 @@ struct Connections {
     std::string indiHost = "localhost";
     int indiPort = 7624;
     std::string indiDevice;  // empty until the user picks one
+    // Custom tracking sends the Dec rate reversed on that side of the pier.
+    bool decRateReversedEast = false;
+    bool decRateReversedWest = false;
 
+    // Whether the user chose an INDI server: the mount's declination is then asked for when
+    // the object's is not known.
+    [[nodiscard]] bool IndiChosen() const {
+        return indiHost != "localhost" || indiPort != 7624 || !indiDevice.empty();
+    }
     bool operator==(const Connections&) const = default;
 };
 

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "tests/support/FakeIndi.h"
 #include "tests/support/FakePhd2.h"
 #include "trackfile/Steps.h"
 #include "tests/support/PrivateMounts.h"
@@ -847,8 +848,29 @@ void TestCli::phd2_data() {
     QTest::newRow("PHD2 refuses") << "refuse" << QByteArray()
                                   << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
                                   << QByteArray(
-                                         "refused set_lock_shift_params: lock shift is not "
+                                         "refused the lock shift rate: lock shift is not "
                                          "allowed now (error 1)");
+    QTest::newRow("sky axes, --declination")
+        << "normal" << skyAxes << boxes + QStringList{"--phd2", "--declination", "60"} << 0
+        << QByteArray("PHD2 at 127.0.0.1:PORT: lock shift on: 825.95, 589.79 arcsec/hr (RA/Dec)\n");
+    // 6.8829 "/min east at the mount's Dec +20 is 439.48 "/hr of RA.
+    QTest::newRow("sky axes, the mount's declination")
+        << "normal"
+        << Ini({"[PHD2]", "Host=127.0.0.1", "Port=PORT", "Axes=RA/Dec", "[INDI]", "Host=127.0.0.1",
+                "Port=INDIPORT"})
+        << boxes + QStringList{"--phd2"} << 0
+        << QByteArray("PHD2 at 127.0.0.1:PORT: lock shift on: 439.48, 589.79 arcsec/hr (RA/Dec)\n");
+    QTest::newRow("PHD2 keeps lock shift off")
+        << "off" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
+        << QByteArray(
+               "holds lock shift off: -229.43, -327.66 pixels/hr (X/Y), not the lock "
+               "shift on: -229.43, -327.66 pixels/hr (X/Y) sent");
+    QTest::newRow("PHD2 holds another rate")
+        << "doubled" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
+        << QByteArray("not the lock shift on: -229.43, -327.66 pixels/hr (X/Y) sent");
+    QTest::newRow("--declination alone")
+        << "normal" << QByteArray() << boxes + QStringList{"--declination", "60"} << 2
+        << QByteArray("--declination goes with --indi, --phd2 or --follow");
     QTest::newRow("nothing listens")
         << "" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
         << QByteArray(
@@ -874,6 +896,12 @@ void TestCli::phd2() {
     }
     QVERIFY(port > 0);
     const QByteArray portText = QByteArray::number(port);
+    std::optional<FakeIndi> mount;
+    if (ini.contains("INDIPORT")) {
+        mount.emplace();
+        QVERIFY(mount->port() > 0);
+        ini.replace("INDIPORT", QByteArray::number(mount->port()));
+    }
     QVERIFY(WriteAll(Path("2P.txt"), kHorizonsText));
     QVERIFY(WriteAll(Path("phd2.ini"), ini.replace("PORT", portText)));
     args.replaceInStrings("PORT", portText);

@@ -1,16 +1,15 @@
-// The link to PHD2: the rate sent for each kind of axes, the exchange with a stand-in PHD2
-// that answers line for line or fails in each way a real server can, and the window's
-// commands. Also the host:port and sky-motion rules the links share.
+// The link to PHD2: the rate sent for each kind of axes and the exchange with a stand-in PHD2
+// that answers line for line or fails in each way a real server can. Also the host:port,
+// sky-motion and message rules the links share.
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
 #include <cmath>
 
+#include "links/Escaped.h"
 #include "links/HostPort.h"
 #include "links/Phd2Client.h"
 #include "links/Phd2Rate.h"
@@ -18,7 +17,6 @@
 #include "ephemeris/Rate.h"
 #include "tests/support/ExactPath.h"
 #include "tests/support/FakePhd2.h"
-#include "tests/support/ProgramRun.h"
 
 using namespace Pelindra::Links;
 
@@ -37,36 +35,6 @@ Pelindra::Core::TrackParams FirstExample() {
     params.TotalTime = 1.5f;
     params.EastWest = Pelindra::Core::kTrue;
     return params;
-}
-
-// 2P/Encke at 21:00 UT moves 45 "/hr east and 60 "/hr south, at 22:00 90 "/hr east and
-// 30 "/hr north; Dec near +2.5.
-const QByteArray kHorizonsText =
-    "*******************************************************************************\n"
-    "Target body name: 2P/Encke                        {source: JPL#K232/1}\n"
-    "Center body name: Earth (399)                     {source: DE441}\n"
-    "Center-site name: GEOCENTRIC\n"
-    "*******************************************************************************\n"
-    "Start time      : A.D. 2026-Dec-07 21:00:00.0000 UT\n"
-    "Stop  time      : A.D. 2026-Dec-07 22:00:00.0000 UT\n"
-    "Step-size       : 60 minutes\n"
-    "*******************************************************************************\n"
-    " Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  dRA*cosD d(DEC)/dt\n"
-    "******************************************************************\n"
-    "$$SOE\n"
-    " 2026-Dec-07 21:00     08 21 31.08 +02 30 58.7  45.00000 -60.00000\n"
-    " 2026-Dec-07 22:00 *m  08 21 34.08 +02 29 58.7  90.00000  30.00000\n"
-    "$$EOE\n";
-constexpr Pelindra::Ephemeris::UtcMs k2100 = 1796677200000;
-
-QByteArray Ini(std::initializer_list<QByteArray> lines) {
-    QByteArray bytes;
-    for (const QByteArray& line : lines) bytes += line + "\r\n";
-    return bytes;
-}
-
-QString ReceivedMethod(const QByteArray& line) {
-    return QJsonDocument::fromJson(line).object().value("method").toString();
 }
 
 // A port on 127.0.0.1 where nothing listens.
@@ -88,15 +56,16 @@ class TestPhd2 : public QObject {
     void skyMotionAt();
     void skyMotionOnThePath_data();
     void skyMotionOnThePath();
+    void objectMotion_data();
+    void objectMotion();
+    void escaped_data();
+    void escaped();
     void rate_data();
     void cameraRateDueNorth_data();
     void cameraRateDueNorth();
     void rate();
     void exchange_data();
     void exchange();
-    void window_data();
-    void window();
-    void keepUpdated();
 };
 
 void TestPhd2::hostPort_data() {
@@ -251,6 +220,88 @@ void TestPhd2::cameraRateDueNorth() {
     QCOMPARE(std::signbit(std::get<Phd2Rate>(rate).first),
              std::signbit(std::get<Phd2Rate>(typed).first));
     QCOMPARE(std::get<Phd2Rate>(rate).second, std::get<Phd2Rate>(typed).second);
+void TestPhd2::objectMotion_data() {
+    QTest::addColumn<bool>("table");      // an ephemeris is loaded
+    QTest::addColumn<bool>("followed");   // its rates are used, not only its declination
+    QTest::addColumn<qint64>("minutes");  // the time in it, after its first row
+    QTest::addColumn<double>("typed");    // NaN: none typed
+    QTest::addColumn<double>("east");
+    QTest::addColumn<double>("north");
+    QTest::addColumn<double>("dec");  // NaN: none known
+    QTest::addColumn<QString>("error");
+
+    const double none = std::nan("");
+    // The boxes: 10"/min at PA 90 is due east.
+    QTest::newRow("boxes, typed declination")
+        << false << false << qint64(0) << 30.0 << 10.0 << 0.0 << 30.0 << "";
+    QTest::newRow("boxes, nothing known")
+        << false << false << qint64(0) << none << 10.0 << 0.0 << none << "";
+    QTest::newRow("boxes, the table's declination before the one typed")
+        << true << false << qint64(30) << 30.0 << 10.0 << 0.0 << 11.0 << "";
+    QTest::newRow("followed: the table's rates and declination")
+        << true << true << qint64(30) << 30.0 << 2.0 << 0.0 << 11.0 << "";
+    QTest::newRow("followed, rows without Dec: the one typed")
+        << true << true << qint64(90) << 30.0 << 3.5 << 2.5 << 30.0 << "";
+    QTest::newRow("followed, after the table")
+        << true << true << qint64(200) << 30.0 << 0.0 << 0.0 << none << "2026-12-07";
+    QTest::newRow("boxes, time after the table: the one typed")
+        << true << false << qint64(200) << 30.0 << 10.0 << 0.0 << 30.0 << "";
+}
+
+// One rule for the object's motion and declination, whoever asks.
+void TestPhd2::objectMotion() {
+    QFETCH(bool, table);
+    QFETCH(bool, followed);
+    QFETCH(qint64, minutes);
+    QFETCH(double, typed);
+    QFETCH(double, east);
+    QFETCH(double, north);
+    QFETCH(double, dec);
+    QFETCH(QString, error);
+    using Pelindra::Ephemeris::Row;
+    constexpr qint64 kStart = 1796677200000;  // 2026-12-07 21:00 UTC
+    constexpr qint64 kMinute = 60000;
+    Pelindra::Ephemeris::Table rows;
+    rows.rows = {Row{kStart, 1, -2, std::nullopt, 10}, Row{kStart + 30 * kMinute, 2, 0, {}, 11},
+                 Row{kStart + 60 * kMinute, 3, 2, {}, 12},
+                 Row{kStart + 80 * kMinute, 3, 2, {}, std::nullopt},
+                 Row{kStart + 100 * kMinute, 4, 3, {}, std::nullopt}};
+    MotionSources sources;
+    sources.motionArcsecPerMinute = 10;
+    sources.positionAngleDegrees = 90;
+    sources.table = table ? &rows : nullptr;
+    sources.ratesFromTable = followed;
+    sources.time = kStart + minutes * kMinute;
+    if (!std::isnan(typed)) sources.typedDeclinationDegrees = typed;
+    const auto motion = ObjectMotion(sources);
+    if (!error.isEmpty()) {
+        QVERIFY(std::holds_alternative<std::string>(motion));
+        QVERIFY(QString::fromStdString(std::get<std::string>(motion)).contains(error));
+        return;
+    }
+    const SkyMotion& m = std::get<SkyMotion>(motion);
+    QVERIFY(std::fabs(m.eastArcsecPerMinute - east) < 1e-6);
+    QVERIFY(std::fabs(m.northArcsecPerMinute - north) < 1e-6);
+    QCOMPARE(m.declinationDegrees.has_value(), !std::isnan(dec));
+    if (m.declinationDegrees) QCOMPARE(*m.declinationDegrees, dec);
+}
+
+void TestPhd2::escaped_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("plain, accents kept") << QString("Télescope 1") << QString("Télescope 1");
+    QTest::newRow("escape sequence") << QString("a\x1b[2Jb") << QString("a\\x1B[2Jb");
+    QTest::newRow("line break and tab") << QString("a\nb\tc") << QString("a\\x0Ab\\x09c");
+    QTest::newRow("delete and C1") << QString("a\x7f\u0085") << QString("a\\x7F\\x85");
+    QTest::newRow("direction override") << QString("a\u202Eb") << QString("a\\u202Eb");
+    QTest::newRow("line separator") << QString("a\u2028b") << QString("a\\u2028b");
+}
+
+void TestPhd2::escaped() {
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(Escaped(text), shown);
 }
 
 void TestPhd2::rate_data() {
@@ -324,12 +375,24 @@ void TestPhd2::exchange_data() {
         << QByteArray(R"({"id":1,"method":"set_lock_shift_enabled","params":[false]})");
     QTest::newRow("PHD2's error text")
         << "refuse" << false
-        << "failed: refused set_lock_shift_params: lock shift is not allowed now (error 1)" << set;
+        << "failed: refused the lock shift rate: lock shift is not allowed now (error 1)" << set;
+    QTest::newRow("PHD2's error text, control characters escaped")
+        << "escape" << false
+        << "failed: refused the lock shift rate: not now\\x1B[2J\\x0Areally (error 1)" << set;
+    QTest::newRow("lock shift stays off")
+        << "off" << false
+        << "failed: holds lock shift off: -120.50, 60.25 pixels/hr (X/Y), not the lock shift on: "
+           "-120.50, 60.25 pixels/hr (X/Y) sent"
+        << set;
+    QTest::newRow("another rate held")
+        << "doubled" << false
+        << "failed: holds lock shift on: -241.00, 120.50 pixels/hr (X/Y), not the lock shift on: "
+           "-120.50, 60.25 pixels/hr (X/Y) sent"
+        << set;
     QTest::newRow("limit event after the answers")
         << "limit" << false << "held: lock shift on: -120.50, 60.25 pixels/hr (X/Y)" << set;
     QTest::newRow("no server") << "" << false << "failed: Connection refused" << QByteArray();
-    QTest::newRow("silence") << "silent" << false
-                             << "failed: did not answer set_lock_shift_params within 1 s" << set;
+    QTest::newRow("silence") << "silent" << false << "failed: did not answer within 1 s" << set;
     QTest::newRow("garbage") << "garbage" << false
                              << "failed: sent a line that is not JSON: \"<html>not json</html>\""
                              << set;
@@ -386,156 +449,6 @@ void TestPhd2::exchange() {
              "get_lock_shift_params");
     QCOMPARE(QJsonDocument::fromJson(received.last()).object().value("id").toInt(),
              received.size());
-}
-
-void TestPhd2::window_data() {
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("port");  // PORT: the stand-in's
-    QTest::addColumn<bool>("skyAxes");
-    QTest::addColumn<QString>("declination");
-    QTest::addColumn<QString>("status");  // the line under the window; empty: nothing sent
-    QTest::addColumn<QString>("error");   // the message box, when one shows
-
-    QTest::newRow("camera axes") << "normal"
-                                 << "PORT" << false << ""
-                                 << "PHD2 at 127.0.0.1:PORT: lock shift on: -229.43, -327.66 "
-                                    "pixels/hr (X/Y)"
-                                 << "";
-    QTest::newRow("sky axes, typed declination")
-        << "normal"
-        << "PORT" << true << "60"
-        << "PHD2 at 127.0.0.1:PORT: lock shift on: 825.95, 589.79 arcsec/hr (RA/Dec)"
-        << "";
-    const QString noDec = "Cannot send the rate to PHD2: " + QString(kNoDeclination);
-    QTest::newRow("sky axes, no declination") << "normal"
-                                              << "PORT" << true << "" << noDec << noDec;
-    const QString refused =
-        "PHD2 at 127.0.0.1:PORT refused set_lock_shift_params: lock shift is not allowed now "
-        "(error 1)";
-    QTest::newRow("PHD2's error text") << "refuse"
-                                       << "PORT" << false << ""
-                                       << "Failed: " + refused << refused;
-    const QString limit =
-        "PHD2 at 127.0.0.1:PORT stopped moving the lock position: it reached the edge of the "
-        "guide frame (LockPositionShiftLimitReached)";
-    QTest::newRow("limit reached") << "limit"
-                                   << "PORT" << false << "" << limit << limit;
-    QTest::newRow("port 0") << "normal"
-                            << "0" << false << ""
-                            << ""
-                            << "Port Must Be a Whole Number from 1 to 65535";
-    QTest::newRow("declination beyond the pole") << "normal"
-                                                 << "PORT" << true << "91"
-                                                 << ""
-                                                 << "Declination Must Be a Number from -90 to 90";
-}
-
-void TestPhd2::window() {
-    QFETCH(QString, mode);
-    QFETCH(QString, port);
-    QFETCH(bool, skyAxes);
-    QFETCH(QString, declination);
-    QFETCH(QString, status);
-    QFETCH(QString, error);
-    FakePhd2 server(mode);
-    QVERIFY(server.port() > 0);
-    const QString portText = QString::number(server.port());
-    port.replace("PORT", portText);
-    status.replace("PORT", portText);
-    error.replace("PORT", portText);
-
-    ProgramRun run;
-    run.writeSettings(
-        Ini({"[Object]", "Motion=12", "Position Angle=35", "[Pixel Size]", "PixelSize=1.8"}));
-    MainForm* form = run.start();
-    // Nothing shows of the links until one is used.
-    QVERIFY(!form->findChild<QLabel*>("LinkStatus"));
-
-    form->findChild<QAction*>("mnu_Connections")->trigger();
-    auto* dialog = form->findChild<QDialog*>("ConnectionsForm");
-    QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->windowTitle(), "CONNECTIONS");
-    QCOMPARE(dialog->findChild<QLineEdit*>("Phd2Port")->text(), "4400");
-    dialog->findChild<QLineEdit*>("Phd2Host")->setText("127.0.0.1");
-    dialog->findChild<QLineEdit*>("Phd2Port")->setText(port);
-    dialog->findChild<QRadioButton*>(skyAxes ? "Phd2SkyAxes" : "Phd2CameraAxes")->setChecked(true);
-    dialog->findChild<QLineEdit*>("Declination")->setText(declination);
-    dialog->findChild<QPushButton*>("Apply")->click();
-    if (status.isEmpty()) {
-        QCOMPARE(run.dialogs.errors, QStringList{error});
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(form->PreferencesToSave()->connections.phd2Port, 4400);
-        return;
-    }
-    QTRY_VERIFY(!dialog->isVisible());
-    QCOMPARE(form->PreferencesToSave()->connections.phd2Port, server.port());
-
-    form->findChild<QAction*>("mnu_SendRatePhd2")->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus")->text(), status, 8000);
-    QVERIFY(form->findChild<QLabel*>("LinkStatus")->isVisible());
-    QTRY_COMPARE(run.dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error});
-    const QList<QByteArray> received = server.received();
-    if (status.startsWith("Cannot")) {
-        QCOMPARE(received, QList<QByteArray>());
-        return;
-    }
-    QVERIFY(!received.isEmpty());
-    const QJsonObject request = QJsonDocument::fromJson(received.first()).object();
-    QCOMPARE(request.value("method").toString(), "set_lock_shift_params");
-    const QJsonObject sent = request.value("params").toArray().first().toObject();
-    QCOMPARE(sent.value("axes").toString(), skyAxes ? "RA/Dec" : "X/Y");
-    // What was sent is what PHD2 read back and the line shows, to the hundredth.
-    const QJsonArray rate = sent.value("rate").toArray();
-    if (status.contains("lock shift on")) {
-        QVERIFY2(status.contains(QString::number(rate[0].toDouble(), 'f', 2) + ", " +
-                                 QString::number(rate[1].toDouble(), 'f', 2)),
-                 received.first().constData());
-    }
-}
-
-// With the ephemeris followed, the rate goes again once a minute when it has changed by
-// more than 0.5 %, and Stop Lock Shift ends it.
-void TestPhd2::keepUpdated() {
-    FakePhd2 server("normal");
-    QVERIFY(server.port() > 0);
-    ProgramRun run;
-    WriteAll(run.path("2P.txt"), kHorizonsText);
-    run.writeSettings(Ini({"[Pixel Size]", "PixelSize=1.8", "[Ephemeris]", "Follow=True", "[PHD2]",
-                           "Host=127.0.0.1", "Port=" + QByteArray::number(server.port())}));
-    run.now = k2100;
-    MainForm* form = run.start();
-    run.dialogs.ephemerisChosen = run.path("2P.txt");
-    form->findChild<QAction*>("mnu_OpenEphemeris")->trigger();
-    QCOMPARE(run.dialogs.errors, QStringList());
-    auto* timer = form->findChild<QTimer*>("Phd2KeepTimer");
-    QVERIFY(timer);
-    QCOMPARE(timer->interval(), 60 * 1000);
-    timer->setInterval(20);
-
-    auto* keep = form->findChild<QAction*>("mnu_KeepPhd2Updated");
-    keep->trigger();
-    QVERIFY(keep->isChecked());
-    QTRY_COMPARE(server.received().size(), 3);
-    QTest::qWait(200);  // ticks at the same time send nothing
-    QCOMPARE(server.received().size(), 3);
-
-    run.now = k2100 + 1000;  // 0.04 % later
-    QTest::qWait(200);
-    QCOMPARE(server.received().size(), 3);
-
-    run.now = k2100 + 60 * 1000;  // 1.5 % later
-    QTRY_COMPARE(server.received().size(), 6);
-    QCOMPARE(ReceivedMethod(server.received()[3]), "set_lock_shift_params");
-    QVERIFY(server.received()[3] != server.received()[0]);
-    QCOMPARE(run.dialogs.errors, QStringList());
-
-    form->findChild<QAction*>("mnu_StopLockShift")->trigger();
-    QVERIFY(!keep->isChecked());
-    QVERIFY(!timer->isActive());
-    QTRY_COMPARE(server.received().size(), 8);
-    QCOMPARE(server.received()[6],
-             R"({"id":7,"method":"set_lock_shift_enabled","params":[false]})");
-    QTRY_VERIFY(form->findChild<QLabel*>("LinkStatus")->text().contains("lock shift off"));
 }
 
 QTEST_MAIN(TestPhd2)

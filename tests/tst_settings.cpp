@@ -661,20 +661,25 @@ void TestSettings::addedEntries() {
 
 void TestSettings::connections_data() {
     QTest::addColumn<QByteArray>("section");  // appended to the hand-kept file
-    QTest::addColumn<QStringList>("read");    // PHD2 host, port, axes; INDI host, port, device
-    QTest::addColumn<QByteArray>("saved");    // the section after saving what was read
+    // PHD2 host, port, axes; INDI host, port, device, Dec rate reversed East and West
+    QTest::addColumn<QStringList>("read");
+    QTest::addColumn<QByteArray>("saved");  // the section after saving what was read
 
     const QByteArray elsewhere =
         "[PHD2]\r\nHost=guider.local\r\nPort=4401\r\nAxes=RA/Dec\r\n[INDI]\r\nHost=10.0.0.5\r\n"
         "Port=40000\r\nDevice=Telescope Simulator\r\n";
-    QTest::newRow("elsewhere") << elsewhere
-                               << QStringList{"guider.local", "4401",  "RA/Dec",
-                                              "10.0.0.5",     "40000", "Telescope Simulator"}
-                               << elsewhere;
+    QTest::newRow("elsewhere")
+        << elsewhere << QStringList{"guider.local",        "4401", "RA/Dec", "10.0.0.5", "40000",
+                                    "Telescope Simulator", "0",    "0"}
+        << elsewhere;
     QTest::newRow("ports out of range or not numbers")
         << QByteArray("[PHD2]\r\nPort=70000\r\nAxes=sideways\r\n[INDI]\r\nPort=76 24\r\n")
-        << QStringList{"localhost", "4400", "X/Y", "localhost", "7624", ""}
+        << QStringList{"localhost", "4400", "X/Y", "localhost", "7624", "", "0", "0"}
         << QByteArray("[PHD2]\r\nPort=4400\r\nAxes=X/Y\r\n[INDI]\r\nPort=7624\r\n");
+    QTest::newRow("Dec rate reversed on the West side")
+        << QByteArray("[INDI]\r\nDec Rate Reversed West=True\r\n")
+        << QStringList{"localhost", "4400", "X/Y", "localhost", "7624", "", "0", "1"}
+        << QByteArray("[INDI]\r\nDec Rate Reversed West=True\r\n");
 }
 
 // Where PHD2 and the INDI server are reached is read back as written; a value that cannot be
@@ -689,7 +694,8 @@ void TestSettings::connections() {
     QCOMPARE(
         (QStringList{QString::fromStdString(links.phd2Host), QString::number(links.phd2Port),
                      links.phd2SkyAxes ? "RA/Dec" : "X/Y", QString::fromStdString(links.indiHost),
-                     QString::number(links.indiPort), QString::fromStdString(links.indiDevice)}),
+                     QString::number(links.indiPort), QString::fromStdString(links.indiDevice),
+                     links.decRateReversedEast ? "1" : "0", links.decRateReversedWest ? "1" : "0"}),
         read);
     view_->preferencesToSave = view_->preferences;
     SAVE_OK(p, *view_, Path().toStdString());

@@ -8,8 +8,6 @@
 #include "ephemeris/Reader.h"
 #include "links/HostPort.h"
 #include "links/IndiMount.h"
-#include "links/MountRate.h"
-#include "links/SkyMotion.h"
 #include "tools/Console.h"
 
 using namespace Pelindra::Tools;
@@ -17,36 +15,86 @@ using namespace Pelindra::Links;
 
 namespace {
 
-// The object's motion from --motion/--pa, or the ephemeris at `at`, with the declination
-// the ephemeris gives unless --declination is given.
-std::variant<SkyMotion, std::string> MotionFromOptions(
-    const QCommandLineParser& parser, const Pelindra::Core::TrackParams& params,
-    std::optional<Pelindra::Ephemeris::UtcMs> at) {
-    std::optional<double> declination;
-    if (parser.isSet("declination")) {
-        const std::string text = parser.value("declination").toStdString();
-        declination = Pelindra::Core::ReadExactNumber(text);
-        if (!declination || *declination < -90 || *declination > 90) {
-            return "--declination: \"" + text + "\" is not a declination from -90 to 90 degrees";
-        }
-    }
-    if (!parser.isSet("ephemeris"))
-        return SkyMotionFromBoxes(params.Motion, params.PA, declination);
-    const std::string file = parser.value("ephemeris").toStdString();
-    auto read = Pelindra::Ephemeris::ReadEphemerisFile(file);
-    if (const auto* error = std::get_if<Pelindra::Ephemeris::ReadError>(&read))
-        return error->message;
-    auto motion = SkyMotionAt(std::get<Pelindra::Ephemeris::Table>(read),
-                              at ? *at : QDateTime::currentMSecsSinceEpoch());
-    if (const auto* problem = std::get_if<std::string>(&motion)) {
-        return (file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *problem;
-    }
-    auto& sky = std::get<SkyMotion>(motion);
-    if (declination) sky.declinationDegrees = declination;
-    return sky;
+// The server of --indi, else the settings'; why not when --indi is not HOST[:PORT].
+std::variant<HostPort, std::string> IndiServer(const QCommandLineParser& parser,
+                                               const Pelindra::Settings::Connections& saved) {
+    auto address =
+        ParseHostPort(parser.value("indi").toStdString(), {saved.indiHost, saved.indiPort});
+    if (auto* problem = std::get_if<std::string>(&address)) return "--indi: " + *problem;
+    return address;
+}
+
+QString Device(const QCommandLineParser& parser, const Pelindra::Settings::Connections& saved) {
+    return parser.isSet("device") ? parser.value("device")
+                                  : QString::fromStdString(saved.indiDevice);
+}
+
+// Runs the mount's request to its end; `held` gets what it then holds, else why not.
+template <typename Request>
+bool Await(IndiMount& mount, Request request, QString& held) {
+    QEventLoop loop;
+    bool done = false;
+    QObject::connect(&mount, &IndiMount::succeeded, &loop, [&](const QString& text) {
+        held = text;
+        done = true;
+        loop.quit();
+    });
+    QObject::connect(&mount, &IndiMount::failed, &loop, [&](const QString& reason) {
+        held = reason;
+        loop.quit();
+    });
+    request();
+    // A failure to connect may already have been told.
+    if (mount.Busy()) loop.exec();
+    return done;
 }
 
 }  // namespace
+
+std::variant<SkyMotion, std::string> MotionFromOptions(
+    const QCommandLineParser& parser, const Pelindra::Core::TrackParams& params,
+    std::optional<Pelindra::Ephemeris::UtcMs> at) {
+    MotionSources sources;
+    sources.motionArcsecPerMinute = params.Motion;
+    sources.positionAngleDegrees = params.PA;
+    if (parser.isSet("declination")) {
+        const std::string text = parser.value("declination").toStdString();
+        sources.typedDeclinationDegrees = Pelindra::Core::ReadExactNumber(text);
+        const auto& dec = sources.typedDeclinationDegrees;
+        if (!dec || !(*dec >= -90 && *dec <= 90)) {
+            return "--declination: \"" + text + "\" is not a declination from -90 to 90 degrees";
+        }
+    }
+    if (!parser.isSet("ephemeris")) return ObjectMotion(sources);
+    const std::string file = parser.value("ephemeris").toStdString();
+    auto read = Pelindra::Ephemeris::ReadEphemerisFile(file);
+    if (const auto* error = std::get_if<Pelindra::Ephemeris::ReadError>(&read)) {
+        return error->message;
+    }
+    sources.table = &std::get<Pelindra::Ephemeris::Table>(read);
+    sources.ratesFromTable = true;
+    sources.time = at ? *at : QDateTime::currentMSecsSinceEpoch();
+    auto motion = ObjectMotion(sources);
+    if (const auto* problem = std::get_if<std::string>(&motion)) {
+        return (file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *problem;
+    }
+    return motion;
+}
+
+std::optional<std::variant<double, std::string>> MountDeclination(
+    const QCommandLineParser& parser, const Pelindra::Settings::Connections& saved) {
+    if (!parser.isSet("indi") && !saved.IndiChosen()) return std::nullopt;
+    const auto address = IndiServer(parser, saved);
+    if (const auto* problem = std::get_if<std::string>(&address)) return *problem;
+    const HostPort& server = std::get<HostPort>(address);
+    IndiMount mount;
+    mount.SetServer(QString::fromStdString(server.host), server.port, Device(parser, saved));
+    QString held;
+    if (!Await(
+            mount, [&] { mount.ReadDeclination(); }, held))
+        return held.toStdString();
+    return *mount.LastDeclination();
+}
 
 int RunIndiCommand(const QCommandLineParser& parser, const Pelindra::Core::TrackParams& params,
                    const Pelindra::Settings::Connections& saved,
@@ -57,48 +105,42 @@ int RunIndiCommand(const QCommandLineParser& parser, const Pelindra::Core::Track
         PrintError("--indi needs one of --pier-side and --indi-track");
         return kUsage;
     }
-    const auto address =
-        ParseHostPort(parser.value("indi").toStdString(), {saved.indiHost, saved.indiPort});
+    const auto address = IndiServer(parser, saved);
     if (const auto* problem = std::get_if<std::string>(&address)) {
-        PrintError("--indi: " + *problem);
+        PrintError(*problem);
         return kUsage;
     }
     const HostPort& server = std::get<HostPort>(address);
-    const QString device =
-        parser.isSet("device") ? parser.value("device") : QString::fromStdString(saved.indiDevice);
 
-    MountTrackRate rate;
+    TrackRequest request;
     if (track) {
-        const auto motion = MotionFromOptions(parser, params, at);
+        auto motion = MotionFromOptions(parser, params, at);
         if (const auto* problem = std::get_if<std::string>(&motion)) {
             PrintError(*problem);
             return kFailure;
         }
-        const auto forMount = MountTrackRateFor(std::get<SkyMotion>(motion));
-        if (const auto* problem = std::get_if<std::string>(&forMount)) {
-            PrintError("INDI: " + *problem + " (here: --declination DEGREES)");
-            return kFailure;
-        }
-        rate = std::get<MountTrackRate>(forMount);
+        // Without a declination the mount's own is used.
+        request.motion = std::get<SkyMotion>(motion);
+        request.reversal = {saved.decRateReversedEast, saved.decRateReversedWest};
+        request.assumedSide = params.EastWest != 0 ? PierSide::West : PierSide::East;
     }
 
     IndiMount mount;
-    mount.SetServer(QString::fromStdString(server.host), server.port, device);
-    QEventLoop loop;
-    int status = kFailure;
-    QObject::connect(&mount, &IndiMount::succeeded, &loop, [&](const QString& held) {
-        status = WriteToStandardOutput(held.toStdString() + '\n');
-        loop.quit();
-    });
-    QObject::connect(&mount, &IndiMount::failed, &loop, [&](const QString& reason) {
-        PrintError(reason.toStdString());
-        loop.quit();
-    });
-    if (track) {
-        mount.TrackAt(rate);
-    } else {
-        mount.ReadPierSide();
+    mount.SetServer(QString::fromStdString(server.host), server.port, Device(parser, saved));
+    QString held;
+    const bool done = Await(
+        mount,
+        [&] {
+            if (track) {
+                mount.TrackObject(request);
+            } else {
+                mount.ReadPierSide();
+            }
+        },
+        held);
+    if (!done) {
+        PrintError(held.toStdString());
+        return kFailure;
     }
-    if (mount.Busy()) loop.exec();
-    return status;
+    return WriteToStandardOutput(held.toStdString() + '\n');
 }

@@ -168,8 +168,8 @@ const QList<QCommandLineOption>& Options() {
          "Make the mount track at the object's rate (from --motion and --pa, or the ephemeris) "
          "and print what it then holds."},
         {"declination",
-         "The object's declination in degrees, for --indi-track or --follow when the ephemeris "
-         "gives none.",
+         "The object's declination in degrees, for --indi-track, --phd2 or --follow when the "
+         "ephemeris gives none (else the mount's own, when an INDI server is set).",
          "DEGREES"},
         {{"h", "help"}, "Show this help."},
         {"version", "Show the version."},
@@ -286,22 +286,22 @@ int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
         throw UsageError{"--phd2: " + *problem};
     }
     const Pelindra::Links::HostPort& server = std::get<Pelindra::Links::HostPort>(address);
-    Pelindra::Links::SkyMotion motion =
-        Pelindra::Links::SkyMotionFromBoxes(params.Motion, params.PA, std::nullopt);
-    if (parser.isSet("ephemeris")) {
-        const std::string file = parser.value("ephemeris").toStdString();
-        auto read = ReadEphemerisFile(file);
-        if (const auto* error = std::get_if<ReadError>(&read)) {
-            PrintError(error->message);
-            return kFailure;
+    auto options = MotionFromOptions(parser, params, at);
+    if (const auto* problem = std::get_if<std::string>(&options)) {
+        PrintError(*problem);
+        return kFailure;
+    }
+    Pelindra::Links::SkyMotion motion = std::get<Pelindra::Links::SkyMotion>(options);
+    // Sky axes take dRA/dt, which needs a declination: the mount's own, when a server is set.
+    if (saved.phd2SkyAxes && !motion.declinationDegrees) {
+        if (const auto mount = MountDeclination(parser, saved)) {
+            if (const auto* problem = std::get_if<std::string>(&*mount)) {
+                PrintError("PHD2: " + std::string(Pelindra::Links::kNoDeclination) + "; " +
+                           *problem);
+                return kFailure;
+            }
+            motion.declinationDegrees = std::get<double>(*mount);
         }
-        auto atTime = Pelindra::Links::SkyMotionAt(std::get<Table>(read),
-                                                   at ? *at : QDateTime::currentMSecsSinceEpoch());
-        if (const auto* problem = std::get_if<std::string>(&atTime)) {
-            PrintError((file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *problem);
-            return kFailure;
-        }
-        motion = std::get<Pelindra::Links::SkyMotion>(atTime);
     }
     const auto rate = Pelindra::Links::Phd2RateFor(
         params, motion,
@@ -315,9 +315,7 @@ int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
     int status = kFailure;
     QObject::connect(
         &client, &Pelindra::Links::Phd2Client::succeeded, &loop, [&](const QString& held) {
-            std::string line = "PHD2 at " + server.host;
-            line += ':' + std::to_string(server.port) + ": " + held.toStdString() + '\n';
-            status = WriteToStandardOutput(line);
+            status = WriteToStandardOutput((client.Where() + ": " + held).toStdString() + '\n');
             loop.quit();
         });
     QObject::connect(&client, &Pelindra::Links::Phd2Client::failed, &loop,
@@ -530,12 +528,14 @@ int RunTrackCommandLine(const QStringList& arguments) {
         CheckEphemerisOptions(parser);
         CheckFollowOptions(parser);
         CheckPhd2Options(parser);
-        for (const char* mountOption : {"pier-side", "indi-track", "device", "declination"}) {
-            const bool following = mountOption == std::string_view("declination") &&
-                                   parser.isSet("follow");
-            if (parser.isSet(mountOption) && !parser.isSet("indi") && !following) {
+        for (const char* mountOption : {"pier-side", "indi-track", "device"}) {
+            if (parser.isSet(mountOption) && !parser.isSet("indi")) {
                 throw UsageError{std::string("--") + mountOption + " goes with --indi"};
             }
+        }
+        if (parser.isSet("declination") && !parser.isSet("indi") && !parser.isSet("phd2") &&
+            !parser.isSet("follow")) {
+            throw UsageError{"--declination goes with --indi, --phd2 or --follow"};
         }
         return Run(parser);
     } catch (const UsageError& error) {

@@ -1,5 +1,6 @@
 #include "ui/ConnectionsForm.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -38,7 +39,7 @@ ConnectionsForm::ConnectionsForm(Connections& connections,
     setWindowTitle("CONNECTIONS");
     setAttribute(Qt::WA_DeleteOnClose);
     const TwipsScale twips(this);
-    setFixedSize(twips(4212), twips(4752));
+    setFixedSize(twips(4212), twips(5112));
     BuildControls(twips);
 }
 
@@ -66,7 +67,7 @@ void ConnectionsForm::BuildControls(const TwipsScale& twips) {
                                "The object's declination, for RA/Dec when no ephemeris with "
                                "Dec. is loaded; kept until Pelindra closes");
 
-    auto* indi = Place<QGroupBox>(this, "Indi", twips(120, 2220, 3972, 1872));
+    auto* indi = Place<QGroupBox>(this, "Indi", twips(120, 2220, 3972, 2232));
     indi->setTitle("INDI server (mount)");
     label = PlaceCaptioned<QLabel>(indi, "Label4", "Host", twips(120, 300, 1452, 252));
     IndiHost = PlaceTextBox(indi, "IndiHost", label, twips(1680, 300, 2172, 288),
@@ -82,13 +83,23 @@ void ConnectionsForm::BuildControls(const TwipsScale& twips) {
     ListDevices = PlaceCaptioned<QPushButton>(indi, "ListDevices", "&List Devices",
                                               twips(1680, 1416, 1452, 324));
     ListDevices->setToolTip("Ask the INDI server above for its devices");
+    DecReversedEast = PlaceCaptioned<QCheckBox>(indi, "DecReversedEast", "Dec rate reversed, East",
+                                                twips(120, 1860, 1812, 252));
+    DecReversedWest = PlaceCaptioned<QCheckBox>(indi, "DecReversedWest", "Dec rate reversed, West",
+                                                twips(2040, 1860, 1812, 252));
+    for (QCheckBox* box : {DecReversedEast, DecReversedWest}) {
+        box->setToolTip(
+            "Send the object's Dec rate with the other sign while the mount is on this side of "
+            "the pier: for drivers that turn the Dec axis by it, whose sense flips with the "
+            "side. Track at the Object's Rate says which way Dec moved.");
+    }
 
-    Cancel = PlaceCaptioned<QPushButton>(this, "Cancel", "&Cancel", twips(120, 4260, 1092, 372));
-    Apply = PlaceCaptioned<QPushButton>(this, "Apply", "&Apply", twips(3000, 4260, 1092, 372));
+    Cancel = PlaceCaptioned<QPushButton>(this, "Cancel", "&Cancel", twips(120, 4620, 1092, 372));
+    Apply = PlaceCaptioned<QPushButton>(this, "Apply", "&Apply", twips(3000, 4620, 1092, 372));
     Apply->setDefault(true);
 
     SetTabOrder({Phd2Host, Phd2Port, Phd2CameraAxes, Phd2SkyAxes, Declination, IndiHost, IndiPort,
-                 IndiDevice, ListDevices, Apply, Cancel});
+                 IndiDevice, ListDevices, DecReversedEast, DecReversedWest, Apply, Cancel});
     Phd2Host->setFocus();
 
     connect(Apply, &QPushButton::clicked, this, &ConnectionsForm::Apply_Click);
@@ -139,6 +150,8 @@ void ConnectionsForm::Form_Load() {
     IndiHost->setText(Text(connections_.indiHost));
     IndiPort->setText(QString::number(connections_.indiPort));
     IndiDevice->setEditText(Text(connections_.indiDevice));
+    DecReversedEast->setChecked(connections_.decRateReversedEast);
+    DecReversedWest->setChecked(connections_.decRateReversedWest);
 }
 
 void ConnectionsForm::Apply_Click() {
@@ -169,6 +182,8 @@ void ConnectionsForm::Apply_Click() {
     connections_.indiHost = indiHost.toStdString();
     connections_.indiPort = *indiPort;
     connections_.indiDevice = IndiDevice->currentText().trimmed().toStdString();
+    connections_.decRateReversedEast = DecReversedEast->isChecked();
+    connections_.decRateReversedWest = DecReversedWest->isChecked();
     declinationDegrees_ = declination;
     close();
 }

@@ -5,6 +5,7 @@
 
 #include "settings/Settings.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -51,6 +52,8 @@ class ConnectionsForm : public QDialog {
     QLineEdit* IndiPort;
     QComboBox* IndiDevice;
     QPushButton* ListDevices;
+    QCheckBox* DecReversedEast;
+    QCheckBox* DecReversedWest;
     Pelindra::Links::IndiMount* indi_ = nullptr;
     QPushButton* Cancel;
     QPushButton* Apply;

@@ -473,7 +473,7 @@ Pelindra::Links::Phd2Client& MainForm::Phd2() {
     connect(phd2_, &Phd2Client::lockShiftLimitReached, this, [this](const QString& where) {
         const QString text = where +
                              " stopped moving the lock position: it reached the edge of the "
-                             "guide frame (LockPositionShiftLimitReached)";
+                             "guide frame";
         ShowLinkStatus(text);
         dialogs_.ShowError(MessageParent(), text);
     });
@@ -492,6 +492,15 @@ bool MainForm::Phd2Waiting(bool asked) {
 void MainForm::SendRateToPhd2(bool asked) {
     if (Phd2Waiting(asked)) return;
     const auto rate = CurrentPhd2Rate();
+    const auto& links = preferences_.connections;
+    if (const auto* problem = std::get_if<std::string>(&rate);
+        problem && *problem == Pelindra::Links::kNoDeclination && links.phd2SkyAxes &&
+        links.IndiChosen() && !phd2AfterMount_ && !(indi_ && indi_->Busy())) {
+        // The mount's own declination is asked for; the rate goes once it answers.
+        phd2AfterMount_ = asked;
+        Indi().ReadDeclination();
+        return;
+    }
     if (const auto* problem = std::get_if<std::string>(&rate)) {
         const QString text = "Cannot send the rate to PHD2: " + QString::fromStdString(*problem);
         ShowLinkStatus(text);
@@ -553,8 +562,12 @@ Pelindra::Links::IndiMount& MainForm::Indi() {
                 if (const auto side = indi_->LastPierSide()) MountPierSide(*side);
             }
             ShowLinkStatus("Mount (" + indi_->Where() + "): " + held);
+            if (const auto asked = std::exchange(phd2AfterMount_, std::nullopt)) {
+                SendRateToPhd2(*asked);
+            }
         });
         connect(indi_, &IndiMount::failed, this, [this](const QString& reason) {
+            phd2AfterMount_.reset();
             // Without a link the buttons are the user's again.
             mnu_PierSideFromMount->setChecked(false);
             ShowMountDrivesPierSide(false);
@@ -563,6 +576,15 @@ Pelindra::Links::IndiMount& MainForm::Indi() {
         });
         connect(indi_, &IndiMount::pierSideChanged, this, [this](Pelindra::Links::PierSide side) {
             if (mnu_PierSideFromMount->isChecked()) MountPierSide(side);
+        });
+        // East and West keep what they show; the line says why they no longer follow.
+        connect(indi_, &IndiMount::pierSideUnknown, this, [this](const QString& why) {
+            if (!mnu_PierSideFromMount->isChecked()) return;
+            ShowLinkStatus("Mount (" + indi_->Where() + "): " + why + "; " +
+                           (East->isChecked() ? "East" : "West") + " stays as chosen");
+        });
+        connect(indi_, &IndiMount::motionWatched, this, [this](const QString& verdict) {
+            ShowLinkStatus("Mount (" + indi_->Where() + "): " + verdict);
         });
     }
     const auto& links = preferences_.connections;
@@ -597,45 +619,42 @@ void MainForm::ShowMountDrivesPierSide(bool driven) {
 }
 
 std::variant<Pelindra::Links::SkyMotion, std::string> MainForm::CurrentSkyMotion() const {
-    using namespace Pelindra::Links;
-    const bool haveTable = ephemeris_ && !ephemeris_->table().rows.empty();
-    if (haveTable && preferences_.followEphemeris) {
-        // The ephemeris now; a table without a Dec column takes the declination typed.
-        auto motion = SkyMotionAt(ephemeris_->table(), clock_());
-        if (auto* sky = std::get_if<SkyMotion>(&motion); sky && !sky->declinationDegrees) {
-            sky->declinationDegrees = typedDeclination_;
-        }
-        return motion;
+    Pelindra::Links::MotionSources sources;
+    sources.motionArcsecPerMinute = params_.Motion;
+    sources.positionAngleDegrees = params_.PA;
+    sources.typedDeclinationDegrees = typedDeclination_;
+    if (ephemeris_) {
+        sources.table = &ephemeris_->table();
+        sources.ratesFromTable = preferences_.followEphemeris;
+        sources.time =
+            preferences_.followEphemeris ? clock_() : ephemeris_->chosenTime().value_or(clock_());
     }
-    // The boxes, with the ephemeris' declination when it gives one, else the one typed.
-    std::optional<double> declination = typedDeclination_;
-    if (haveTable) {
-        const auto atTime =
-            SkyMotionAt(ephemeris_->table(), ephemeris_->chosenTime().value_or(clock_()));
-        if (const auto* motion = std::get_if<SkyMotion>(&atTime);
-            motion && motion->declinationDegrees) {
-            declination = motion->declinationDegrees;
-        }
+    auto motion = Pelindra::Links::ObjectMotion(sources);
+    // Else the mount's own, as the link last heard it.
+    if (auto* sky = std::get_if<Pelindra::Links::SkyMotion>(&motion);
+        sky && !sky->declinationDegrees && indi_ && preferences_.connections.IndiChosen()) {
+        sky->declinationDegrees = indi_->LastDeclination();
     }
-    return SkyMotionFromBoxes(params_.Motion, params_.PA, declination);
+    return motion;
 }
 
 void MainForm::mnu_TrackObjectRate_Click() {
     using namespace Pelindra::Links;
-    const auto motion = CurrentSkyMotion();
-    std::variant<MountTrackRate, std::string> rate = std::string();
-    if (const auto* sky = std::get_if<SkyMotion>(&motion)) {
-        rate = MountTrackRateFor(*sky);
-    } else {
-        rate = std::get<std::string>(motion);
-    }
-    if (const auto* problem = std::get_if<std::string>(&rate)) {
+    auto motion = CurrentSkyMotion();
+    if (const auto* problem = std::get_if<std::string>(&motion)) {
         const QString text = "Cannot set the mount's rate: " + QString::fromStdString(*problem);
         ShowLinkStatus(text);
         dialogs_.ShowError(MessageParent(), text);
         return;
     }
-    Indi().TrackAt(std::get<MountTrackRate>(rate));
+    // Without the object's declination the mount uses its own.
+    TrackRequest request;
+    request.motion = std::get<SkyMotion>(motion);
+    request.reversal = {preferences_.connections.decRateReversedEast,
+                        preferences_.connections.decRateReversedWest};
+    request.assumedSide = params_.EastWest != 0 ? PierSide::West : PierSide::East;
+    request.watch = true;
+    Indi().TrackObject(request);
 }
 
 void MainForm::mnu_StopTrackingObject_Click() {

@@ -184,6 +184,8 @@ class MainForm : public QMainWindow,
     QTimer* phd2KeepTimer_ = nullptr;
     QAction* mnu_KeepPhd2Updated = nullptr;
     Pelindra::Links::IndiMount* indi_ = nullptr;  // made when the user first asks
+    // The rate for PHD2 waits for the mount's declination; whether the user asked for it.
+    std::optional<bool> phd2AfterMount_;
     QAction* mnu_PierSideFromMount = nullptr;
 
     QLabel* Label1;

@@ -6,6 +6,9 @@ output. Each line received is appended to the log file as it came. --mode picks 
 behaves:
   normal   Version and AppState events on connect, then JSON-RPC answers
   refuse   as normal, but set_lock_shift_params is answered with an error object
+  escape   as refuse, with an error message that holds control characters
+  off      as normal, but lock shift stays off whatever set_lock_shift_enabled asks
+  doubled  as normal, but holds twice the rate it is sent
   limit    as normal, and LockPositionShiftLimitReached follows the read-back of a shift on
   silent   accepts and reads, and never sends anything
   garbage  answers the first request with a line that is not JSON
@@ -59,14 +62,20 @@ class Server:
         result = 0
         error = None
         if method == "set_lock_shift_params":
-            error = "lock shift is not allowed now" if self.mode == "refuse" else bad_params(params)
+            error = bad_params(params)
+            if self.mode == "refuse":
+                error = "lock shift is not allowed now"
+            if self.mode == "escape":
+                error = "not now\x1b[2J\nreally"
             if error is None:
                 self.held.update(params[0])
+                if self.mode == "doubled":
+                    self.held["rate"] = [r * 2 for r in self.held["rate"]]
         elif method == "set_lock_shift_enabled":
             if (not isinstance(params, list) or len(params) != 1
                     or not isinstance(params[0], bool)):
                 error = "expected enable param"
-            else:
+            elif self.mode != "off":
                 self.held["enabled"] = params[0]
         elif method == "get_lock_shift_params":
             result = dict(self.held)
