@@ -220,6 +220,8 @@ void TestPhd2::cameraRateDueNorth() {
     QCOMPARE(std::signbit(std::get<Phd2Rate>(rate).first),
              std::signbit(std::get<Phd2Rate>(typed).first));
     QCOMPARE(std::get<Phd2Rate>(rate).second, std::get<Phd2Rate>(typed).second);
+}
+
 void TestPhd2::objectMotion_data() {
     QTest::addColumn<bool>("table");      // an ephemeris is loaded
     QTest::addColumn<bool>("followed");   // its rates are used, not only its declination
