@@ -41,6 +41,7 @@ struct HorizonsColumns {
     int ra = -1;  // CSV: one field each
     int dec = -1;
     int calendarField = -1;      // CSV
+    std::size_t csvFields = 0;   // CSV: how many the header has, as each row does
     int julianField = -1;        // CSV
     Place lastTitle;             // plain text
     std::size_t titleCount = 0;  // plain text, after the time columns
