@@ -6,6 +6,10 @@
 #include <QtTest>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/support/FakePhd2.h"
 #include "tests/support/PrivateMounts.h"
 
@@ -159,6 +163,10 @@ class TestCli : public QObject {
     void phd2_data();
     void phd2();
     void follow();
+    void cutEphemeris_data();
+    void cutEphemeris();
+    void pipeAsTarget_data();
+    void pipeAsTarget();
 };
 
 Result TestCli::Run(const QStringList& args, const QByteArray& locale,
@@ -842,6 +850,75 @@ void TestCli::phd2() {
         QCOMPARE(result.out, QByteArray());
         QVERIFY2(result.err.contains(output), result.err.constData());
     }
+}
+
+void TestCli::cutEphemeris_data() {
+    QTest::addColumn<QByteArray>("ephemeris");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("output");
+
+    // The text stops inside the 22:00 row: the table ends at 21:00, and says so.
+    const QByteArray csv = kHorizonsCsv.left(kHorizonsCsv.indexOf("90.00000,  30") + 11);
+    const QByteArray mpc = kMpcTable.left(kMpcTable.size() - 4);
+    QTest::newRow("Horizons CSV cut inside its last rate")
+        << csv << "2026-12-07T21:00" << 0 << QByteArray("1.250000 143.1301\n");
+    QTest::newRow("MPC table cut three characters short")
+        << mpc << "2026-12-07T21:00" << 0 << QByteArray("1.250000 143.1000\n");
+    QTest::newRow("a time the cut row held")
+        << mpc << "2026-12-07T21:30" << 1
+        << QByteArray("the ephemeris covers 2026-12-07T21:00:00Z to 2026-12-07T21:00:00Z");
+}
+
+void TestCli::cutEphemeris() {
+    QFETCH(QByteArray, ephemeris);
+    QFETCH(QString, at);
+    QFETCH(int, code);
+    QFETCH(QByteArray, output);
+
+    QVERIFY(WriteAll(Path("2P.txt"), ephemeris));
+    const Result result =
+        Run(Fresh() + QStringList{"--ephemeris", "2P.txt", "--at", at, "--rate"});
+    QCOMPARE(result.code, code);
+    QVERIFY2(result.err.contains("\"2P.txt\": the text seems cut off inside a row: the table "
+                                 "ends at its last complete row, 2026-12-07T21:00:00Z\n"),
+             result.err.constData());
+    if (code == 0) {
+        QCOMPARE(result.out, output);
+    } else {
+        QVERIFY2(result.err.contains(output), result.err.constData());
+    }
+}
+
+void TestCli::pipeAsTarget_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("track") << FirstExample({"--force", "-o", "pipe.trk"}) << "pipe.trk";
+    QTest::newRow("plot") << FirstExample({"--force", "--plot", "pipe.svg"}) << "pipe.svg";
+}
+
+// A pipe in the target's place is refused at once; the test keeps a reader on it so that
+// a write into it would be seen rather than wait for ever.
+void TestCli::pipeAsTarget() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, file);
+
+    const QByteArray pipe = Path(file).toLocal8Bit();
+    QCOMPARE(mkfifo(pipe.constData(), 0600), 0);
+    const int reader = open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    const Result result = Run(Fresh() + args);
+    char buffer[16];
+    const ssize_t got = read(reader, buffer, sizeof buffer);
+    close(reader);
+    QCOMPARE(result.code, 1);
+    QVERIFY2(result.err.contains(file.toUtf8() + "\": it is not a regular file"),
+             result.err.constData());
+    QVERIFY2(got <= 0, "the pipe was written to");
+    struct stat info {};
+    QCOMPARE(lstat(pipe.constData(), &info), 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "core/NumberReading.h"
+#include "core/RegularFile.h"
 #include "ephemeris/Reader.h"
+#include "tools/EphemerisRate.h"
 #include "links/HostPort.h"
 #include "links/IndiMount.h"
 #include "links/MountRate.h"
@@ -33,13 +35,12 @@ std::variant<SkyMotion, std::string> MotionFromOptions(
     if (!parser.isSet("ephemeris"))
         return SkyMotionFromBoxes(params.Motion, params.PA, declination);
     const std::string file = parser.value("ephemeris").toStdString();
-    auto read = Pelindra::Ephemeris::ReadEphemerisFile(file);
-    if (const auto* error = std::get_if<Pelindra::Ephemeris::ReadError>(&read))
-        return error->message;
+    auto read = ReadToolEphemeris(file);
+    if (const auto* error = std::get_if<std::string>(&read)) return *error;
     auto motion = SkyMotionAt(std::get<Pelindra::Ephemeris::Table>(read),
                               at ? *at : QDateTime::currentMSecsSinceEpoch());
     if (const auto* problem = std::get_if<std::string>(&motion)) {
-        return (file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *problem;
+        return Pelindra::Core::InputName(file) + ": " + *problem;
     }
     auto& sky = std::get<SkyMotion>(motion);
     if (declination) sky.declinationDegrees = declination;

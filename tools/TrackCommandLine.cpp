@@ -26,6 +26,7 @@
 #include "preview/PathPicture.h"
 #include "settings/Settings.h"
 #include "tools/Console.h"
+#include "core/RegularFile.h"
 #include "tools/EphemerisRate.h"
 #include "tools/IndiCommand.h"
 #include "trackfile/FileExists.h"
@@ -275,15 +276,15 @@ int SendToPhd2(const QCommandLineParser& parser, const TrackParams& params,
         Pelindra::Links::SkyMotionFromBoxes(params.Motion, params.PA, std::nullopt);
     if (parser.isSet("ephemeris")) {
         const std::string file = parser.value("ephemeris").toStdString();
-        auto read = ReadEphemerisFile(file);
-        if (const auto* error = std::get_if<ReadError>(&read)) {
-            PrintError(error->message);
+        auto read = ReadToolEphemeris(file);
+        if (const auto* error = std::get_if<std::string>(&read)) {
+            PrintError(*error);
             return kFailure;
         }
         auto atTime = Pelindra::Links::SkyMotionAt(std::get<Table>(read),
                                                    at ? *at : QDateTime::currentMSecsSinceEpoch());
         if (const auto* problem = std::get_if<std::string>(&atTime)) {
-            PrintError((file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *problem);
+            PrintError(Pelindra::Core::InputName(file) + ": " + *problem);
             return kFailure;
         }
         motion = std::get<Pelindra::Links::SkyMotion>(atTime);
@@ -391,9 +392,9 @@ int Run(const QCommandLineParser& parser) {
     // its boxes: no line uses them.
     std::optional<Table> followed;
     if (parser.isSet("follow")) {
-        auto read = ReadEphemerisFile(parser.value("ephemeris").toStdString());
-        if (const auto* error = std::get_if<ReadError>(&read)) {
-            PrintError(error->message);
+        auto read = ReadToolEphemeris(parser.value("ephemeris").toStdString());
+        if (const auto* error = std::get_if<std::string>(&read)) {
+            PrintError(*error);
             return kFailure;
         }
         followed = std::get<Table>(std::move(read));
