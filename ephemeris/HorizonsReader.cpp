@@ -199,6 +199,12 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
     table.site = block.site;
     table.step = block.step;
 
+    // Room for every row at once: growing by doubling would copy and touch each page anew.
+    // Even the shortest row takes some sixteen bytes.
+    const std::string_view rest = text.substr(start);
+    table.rows.reserve(std::min<std::size_t>(
+        static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')), rest.size() / 16));
+
     HorizonsRowSplitter splitter(columns);
     HorizonsRowFields fields;
     const std::size_t startEnd = text.find('\n', start);

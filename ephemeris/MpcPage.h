@@ -38,8 +38,11 @@ class MpcLineReader {
   public:
     explicit MpcLineReader(const MpcPage& page);
 
-    // The next line into `line`, whose buffer is reused; false after the last.
+    // The next line that is not empty into `line`, whose buffer is reused; false after the
+    // last.
     bool Next(MpcLine& line);
+    // Whether an empty line (or the start of a block) stands before the line Next gave.
+    bool AfterEmpty() const { return afterEmpty_; }
     // The line Next gave last has no line end and nothing closes its block: the text
     // stops inside it.
     bool StopsInside() const { return stopsInside_; }
@@ -55,6 +58,7 @@ class MpcLineReader {
     bool closed_ = false;
     bool inTag_ = false;
     bool stopsInside_ = false;
+    bool afterEmpty_ = false;
     int lineNumber_ = 1;
     std::size_t countedTo_ = 0;
     int countedLines_ = 0;

@@ -41,12 +41,18 @@ struct Headers {
 Headers FindHeaders(const MpcPage& page) {
     Headers headers;
     MpcLineReader lines(page);
-    MpcLine beforePrevious, previous, current;
-    for (std::size_t index = 0; lines.Next(current); ++index) {
-        if (index > 0 && IsMpcHeader(previous.text, current.text)) {
+    // The last three lines, the current one at `index` % 3; an empty line between two
+    // parts them.
+    MpcLine ring[3];
+    bool joined[3] = {false, false, false};  // to the line before
+    for (std::size_t index = 0; lines.Next(ring[index % 3]); ++index) {
+        const MpcLine& current = ring[index % 3];
+        joined[index % 3] = index > 0 && !lines.AfterEmpty();
+        const MpcLine& previous = ring[(index + 2) % 3];
+        if (joined[index % 3] && IsMpcHeader(previous.text, current.text)) {
             if (headers.count == 0) {
                 headers.index = index - 1;
-                if (index > 1) headers.before = beforePrevious;
+                if (index > 1 && joined[(index + 2) % 3]) headers.before = ring[(index + 1) % 3];
                 headers.names = previous;
                 headers.units = current;
             } else if (headers.count == 1) {
@@ -54,8 +60,6 @@ Headers FindHeaders(const MpcPage& page) {
             }
             ++headers.count;
         }
-        std::swap(beforePrevious, previous);
-        std::swap(previous, current);
     }
     return headers;
 }
