@@ -88,6 +88,7 @@ class HorizonsFetch : public QObject {
 
   private:
     void onFinished();
+    void onReadyRead();
     void onProgress(qint64 received, qint64 total);
     void onHeaders();
     void fail(const QString& message);
@@ -97,6 +98,7 @@ class HorizonsFetch : public QObject {
     FetchTimeouts timeouts_;
     QNetworkAccessManager* network_;
     QNetworkReply* reply_ = nullptr;
+    QByteArray body_;  // what has come of a 200 reply
     QTimer totalTimer_;
     QTimer stallTimer_;
 };
