@@ -3,11 +3,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
 #include <string_view>
 
@@ -322,7 +324,7 @@ std::optional<QString> HorizonsFetch::start(const HorizonsQuery& query) {
         return QString("\"%1\" is not a web address for Horizons (PELINDRA_HORIZONS_URL).")
             .arg(baseUrl_);
     }
-    if (reply_) cancel();
+    if (isRunning()) cancel();
     QNetworkRequest request(HorizonsRequestUrl(baseUrl_, query));
     request.setHeader(QNetworkRequest::UserAgentHeader, "Pelindra/" PELINDRA_VERSION);
     // Only to the same server: a redirect to another host or port would send the query, and
@@ -344,7 +346,7 @@ std::optional<QString> HorizonsFetch::start(const HorizonsQuery& query) {
 }
 
 void HorizonsFetch::cancel() {
-    if (reply_) fail(QString("The fetch from %1 was cancelled.").arg(host()));
+    if (reply_ || checking_) fail(QString("The fetch from %1 was cancelled.").arg(host()));
 }
 
 void HorizonsFetch::onHeaders() {
@@ -411,12 +413,24 @@ void HorizonsFetch::onFinished() {
     const QByteArray body = std::move(body_);
     body_.clear();
     stop();
-    std::variant<QByteArray, FetchFailure> checked = CheckHorizonsReply(body, host());
-    if (auto* failure = std::get_if<FetchFailure>(&checked)) {
-        emit failed(failure->message);
-    } else {
-        emit succeeded(std::get<QByteArray>(checked));
-    }
+
+    // Parsing a large reply takes a while: on another thread, so a window stays answering.
+    checking_ = true;
+    const int generation = ++checks_;
+    auto* watcher = new QFutureWatcher<std::variant<QByteArray, FetchFailure>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != checks_) return;  // cancelled, or another fetch began
+        checking_ = false;
+        std::variant<QByteArray, FetchFailure> checked = watcher->future().takeResult();
+        if (auto* failure = std::get_if<FetchFailure>(&checked)) {
+            emit failed(failure->message);
+        } else {
+            emit succeeded(std::get<QByteArray>(checked));
+        }
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [body, host = host()] { return CheckHorizonsReply(body, host); }));
 }
 
 void HorizonsFetch::fail(const QString& message) {
@@ -426,6 +440,10 @@ void HorizonsFetch::fail(const QString& message) {
 
 void HorizonsFetch::stop() {
     body_.clear();
+    if (checking_) {
+        checking_ = false;
+        ++checks_;  // its result is no longer wanted
+    }
     totalTimer_.stop();
     stallTimer_.stop();
     if (!reply_) return;
