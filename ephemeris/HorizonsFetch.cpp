@@ -1,9 +1,9 @@
 #include "ephemeris/HorizonsFetch.h"
 
+#include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -429,8 +429,8 @@ void HorizonsFetch::onFinished() {
             emit succeeded(std::get<QByteArray>(checked));
         }
     });
-    watcher->setFuture(QtConcurrent::run(
-        [body, host = host()] { return CheckHorizonsReply(body, host); }));
+    watcher->setFuture(
+        QtConcurrent::run([body, host = host()] { return CheckHorizonsReply(body, host); }));
 }
 
 void HorizonsFetch::fail(const QString& message) {

@@ -98,7 +98,7 @@ class HorizonsFetch : public QObject {
     FetchTimeouts timeouts_;
     QNetworkAccessManager* network_;
     QNetworkReply* reply_ = nullptr;
-    QByteArray body_;  // what has come of a 200 reply
+    QByteArray body_;        // what has come of a 200 reply
     bool checking_ = false;  // the reply is being checked on another thread
     int checks_ = 0;         // checks begun, to know the latest
     QTimer totalTimer_;

@@ -59,14 +59,30 @@ class JsonScanner {
             const char escaped = text_[pos_++];
             char plain = 0;
             switch (escaped) {
-                case '"': plain = '"'; break;
-                case '\\': plain = '\\'; break;
-                case '/': plain = '/'; break;
-                case 'b': plain = '\b'; break;
-                case 'f': plain = '\f'; break;
-                case 'n': plain = '\n'; break;
-                case 'r': plain = '\r'; break;
-                case 't': plain = '\t'; break;
+                case '"':
+                    plain = '"';
+                    break;
+                case '\\':
+                    plain = '\\';
+                    break;
+                case '/':
+                    plain = '/';
+                    break;
+                case 'b':
+                    plain = '\b';
+                    break;
+                case 'f':
+                    plain = '\f';
+                    break;
+                case 'n':
+                    plain = '\n';
+                    break;
+                case 'r':
+                    plain = '\r';
+                    break;
+                case 't':
+                    plain = '\t';
+                    break;
                 case 'u': {
                     std::optional<char32_t> code = Hex4();
                     if (!code) return false;
@@ -79,7 +95,8 @@ class JsonScanner {
                     if (out) AppendUtf8(*out, *code);
                     continue;
                 }
-                default: return false;
+                default:
+                    return false;
             }
             if (out) out->push_back(plain);
         }
@@ -110,8 +127,9 @@ class JsonScanner {
                 continue;
             } else {
                 const std::size_t start = pos_;
-                while (pos_ < text_.size() && std::string_view("{}[],: \t\r\n\"").find(
-                                                  text_[pos_]) == std::string_view::npos) {
+                while (pos_ < text_.size() &&
+                       std::string_view("{}[],: \t\r\n\"").find(text_[pos_]) ==
+                           std::string_view::npos) {
                     ++pos_;
                 }
                 if (pos_ == start) return false;
@@ -163,7 +181,8 @@ class JsonScanner {
 std::string OneLine(std::string_view text) {
     std::string line;
     for (const char c : text) {
-        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+        const bool blank =
+            c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
         if (!blank) {
             line.push_back(c);
         } else if (!line.empty() && line.back() != ' ') {

@@ -310,10 +310,9 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
         return ReadError{"the table has no rows between $$SOE and $$EOE" + cut, startLine};
     }
     if (table.rows.empty()) {
-        return ReadError{"none of the table's " + std::to_string(rowCount) +
-                             " rows has a rate: " + columns.firstRateName + " or " +
-                             columns.secondRateName + " is n.a. or overflows its column in each" +
-                             cut,
+        return ReadError{"none of the table's " + std::to_string(rowCount) + " rows has a rate: " +
+                             columns.firstRateName + " or " + columns.secondRateName +
+                             " is n.a. or overflows its column in each" + cut,
                          startLine};
     }
     if (auto problem = PutInTimeOrder(table)) return ReadError{std::move(*problem), 0};

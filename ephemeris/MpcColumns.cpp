@@ -268,8 +268,9 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
     const std::optional<Token> second = TokenAt(line, layout.secondBegin, layout.secondEnd);
     if (!first || !second) return MpcRow{MpcRowState::Skipped, row, {}};
     if (first->end > layout.secondBegin || second->begin < layout.firstEnd) {
-        return Malformed(row, "the motions run into each other: " +
-                                  QuotedLine(line.substr(first->begin, second->end - first->begin)));
+        return Malformed(row,
+                         "the motions run into each other: " +
+                             QuotedLine(line.substr(first->begin, second->end - first->begin)));
     }
     const Value a = ReadFirstMotion(TextOf(line, *first));
     const Value b = ReadField(TextOf(line, *second));
@@ -291,9 +292,9 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
         case MpcMotion::Total: {
             const double motion = a.number * layout.firstToArcsecPerMinute;
             if (motion < 0 || b.number < 0 || b.number > 360) {
-                return Malformed(row,
-                                 "a motion below zero or a P.A. outside 0 to 360: " +
-                                     QuotedLine(line.substr(first->begin, second->end - first->begin)));
+                return Malformed(
+                    row, "a motion below zero or a P.A. outside 0 to 360: " +
+                             QuotedLine(line.substr(first->begin, second->end - first->begin)));
             }
             row.eastArcsecPerMinute = motion * std::sin(b.number * kRadiansPerDegree);
             row.northArcsecPerMinute = motion * std::cos(b.number * kRadiansPerDegree);
@@ -316,8 +317,9 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
             break;
     }
     if (!std::isfinite(row.eastArcsecPerMinute) || !std::isfinite(row.northArcsecPerMinute)) {
-        return Malformed(row, "a motion beyond any object's: " +
-                                  QuotedLine(line.substr(first->begin, second->end - first->begin)));
+        return Malformed(row,
+                         "a motion beyond any object's: " +
+                             QuotedLine(line.substr(first->begin, second->end - first->begin)));
     }
     return MpcRow{MpcRowState::Usable, row, {}};
 }

@@ -123,8 +123,8 @@ void Put(std::string& line, char32_t code) {
 // One line from `pos` (which moves past its line feed) up to `end`, as the screen shows it:
 // tags dropped in HTML, where a tag spanning lines joins them, as the browser shows it.
 // `lineFeeds` counts every line feed passed. True when the line ended with a line feed.
-bool ScanLine(const Source& source, std::size_t& pos, std::size_t end, bool& inTag,
-              int& lineFeeds, std::string& line) {
+bool ScanLine(const Source& source, std::size_t& pos, std::size_t end, bool& inTag, int& lineFeeds,
+              std::string& line) {
     line.clear();
     while (pos < end) {
         const char c = source.text[pos];
@@ -143,7 +143,8 @@ bool ScanLine(const Source& source, std::size_t& pos, std::size_t end, bool& inT
                 ++run;
             }
             if (line.size() < kMaxLineColumns) {
-                line.append(source.text.substr(pos, std::min(run - pos, kMaxLineColumns - line.size())));
+                line.append(
+                    source.text.substr(pos, std::min(run - pos, kMaxLineColumns - line.size())));
             }
             pos = run;
         } else {
@@ -328,7 +329,8 @@ bool MpcLineReader::Next(MpcLine& line) {
         const std::string_view text = source_.text;
         afterEmpty_ = false;
         while (pos_ < end_ && !inTag_ &&
-               (text[pos_] == '\n' || (text[pos_] == '\r' && pos_ + 1 < end_ && text[pos_ + 1] == '\n'))) {
+               (text[pos_] == '\n' ||
+                (text[pos_] == '\r' && pos_ + 1 < end_ && text[pos_ + 1] == '\n'))) {
             if (text[pos_] == '\n') {
                 ++lineNumber_;
                 afterEmpty_ = true;

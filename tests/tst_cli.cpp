@@ -1,16 +1,16 @@
 // Runs the built pelindra-track binary and checks what a script would see: standard
 // output, standard error, exit status and the files left behind, byte for byte.
-#include <QProcess>
-#include <QTcpServer>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <memory>
-
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define PELINDRA_SANITIZED 1
@@ -889,8 +889,7 @@ void TestCli::cutEphemeris() {
     QFETCH(QByteArray, output);
 
     QVERIFY(WriteAll(Path("2P.txt"), ephemeris));
-    const Result result =
-        Run(Fresh() + QStringList{"--ephemeris", "2P.txt", "--at", at, "--rate"});
+    const Result result = Run(Fresh() + QStringList{"--ephemeris", "2P.txt", "--at", at, "--rate"});
     QCOMPARE(result.code, code);
     QVERIFY2(result.err.contains("\"2P.txt\": the text seems cut off inside a row: the table "
                                  "ends at its last complete row, 2026-12-07T21:00:00Z\n"),
@@ -950,9 +949,9 @@ QByteArray LargeHorizonsTable(qint64 size = kLargeInput) {
         for (int minute = 0; minute < 24 * 60; ++minute) {
             char row[96];
             const int length = std::snprintf(row, sizeof row,
-                                           "%s %02d:%02d     08 21 31.08 +02 30 58.7  45.00000 "
-                                           "-60.00000\n",
-                                           date.constData(), minute / 60, minute % 60);
+                                             "%s %02d:%02d     08 21 31.08 +02 30 58.7  45.00000 "
+                                             "-60.00000\n",
+                                             date.constData(), minute / 60, minute % 60);
             if (text.size() + length + end.size() > size) return text + end;
             text.append(row, length);
         }
@@ -1011,7 +1010,7 @@ void TestCli::largeEphemeris() {
         _exit(127);
     }
     int status = 0;
-    rusage usage {};
+    rusage usage{};
     QCOMPARE(wait4(child, &status, 0, &usage), child);
     QVERIFY(WIFEXITED(status));
     const QByteArray said = ReadAll(Path("out.txt"));

@@ -217,7 +217,8 @@ void TestEphemeris::readsTables_data() {
     QTest::newRow("CR LF") << QByteArray(quantity3).replace("\n", "\r\n") << text << 1
                            << QByteArray("2026-12-07T21:30:15.250Z") << 1.0 << -0.5 << ra3 << 60.0;
     QTest::newRow("CR only") << QByteArray(quantity3).replace("\n", "\r") << text << 1
-                             << QByteArray("2026-12-07T21:30:15.250Z") << 1.0 << -0.5 << ra3 << 60.0;
+                             << QByteArray("2026-12-07T21:30:15.250Z") << 1.0 << -0.5 << ra3
+                             << 60.0;
     QTest::newRow("UTF-16 LE with its mark")
         << Utf16(quantity47, false, true) << text << 1 << QByteArray("2026-12-07T21:30:00Z") << 1.0
         << sqrt3 << ra << -0.5;
@@ -324,18 +325,18 @@ void TestEphemeris::refusesTables_data() {
                                     QByteArray(row).replace(" 60.00000", "     n.a.")})
         << QByteArray("none of the table's 2 rows has a rate") << 11;
     QTest::newRow("two rates at one time")
-        << Horizons(kShortColumns,
-                    {ShortRowAt(" 2026-Dec-07 21:20"), kShortRow,
-                     QByteArray(kShortRow).replace("-30.00000", "-29.00000")})
+        << Horizons(kShortColumns, {ShortRowAt(" 2026-Dec-07 21:20"), kShortRow,
+                                    QByteArray(kShortRow).replace("-30.00000", "-29.00000")})
         << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
     QTest::newRow("a rate and none at one time")
-        << Horizons(kShortColumns, {kShortRow, QByteArray(kShortRow).replace("-30.00000", "     n.a.")})
+        << Horizons(kShortColumns,
+                    {kShortRow, QByteArray(kShortRow).replace("-30.00000", "     n.a.")})
         << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
     QTest::newRow("every row cut")
         << CutAt(Horizons(kShortColumns, {kShortRow}), kShortRow.left(40))
         << QByteArray("the text seems cut off inside a row") << 11;
-    QTest::newRow("UTF-16 without a table") << Utf16("no table\nhere\n", false, false)
-                                            << QByteArray("read as UTF-16") << 0;
+    QTest::newRow("UTF-16 without a table")
+        << Utf16("no table\nhere\n", false, false) << QByteArray("read as UTF-16") << 0;
     QTest::newRow("no rows") << Horizons(kShortColumns, {})
                              << QByteArray("no rows between $$SOE and $$EOE") << 11;
 
@@ -604,15 +605,17 @@ void TestEphemeris::cutTablesAndHoles_data() {
     QTest::newRow("CSV cut inside its last rate")
         << CutAt(csv, "120.00000, -1") << 2 << lastAt << QByteArrayList() << true;
     QTest::newRow("CSV cut inside its last rate, a line end added")
-        << CutAt(csv, "120.00000, -1") + "\n" << 2 << lastAt << QByteArrayList() << true;
+        << CutAt(csv, "120.00000, -1") + "\n"
+        << 2 << lastAt << QByteArrayList() << true;
     QTest::newRow("CSV cut after its last field but before the row's end")
         << CutAt(csv, "135.000000") << 2 << lastAt << QByteArrayList() << true;
     QTest::newRow("CSV whole but for $$EOE")
         << CutAt(csv, "135.000000,\n") << 3 << QByteArray("2026-12-07T21:20:00Z")
         << QByteArrayList() << false;
-    const QByteArray text = Horizons(
-        kShortColumns, {ShortRowAt(" 2026-Dec-07 21:20"), ShortRowAt(" 2026-Dec-07 21:30"),
-                        QByteArray(ShortRowAt(" 2026-Dec-07 21:40")).replace("-30.00000", "-31.23456")});
+    const QByteArray text =
+        Horizons(kShortColumns,
+                 {ShortRowAt(" 2026-Dec-07 21:20"), ShortRowAt(" 2026-Dec-07 21:30"),
+                  QByteArray(ShortRowAt(" 2026-Dec-07 21:40")).replace("-30.00000", "-31.23456")});
     QTest::newRow("text cut inside its last rate")
         << CutAt(text, "-31.2") << 2 << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList()
         << true;
@@ -620,8 +623,8 @@ void TestEphemeris::cutTablesAndHoles_data() {
         << QByteArray(CutAt(text, "-31.2") + "\n").replace("\n", "\r\n") << 2
         << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList() << true;
     QTest::newRow("text cut before its last rate, a line end added")
-        << CutAt(text, "21:40 *m  08 21 29.56 +60 00 00.0  60.00000") + "\n" << 2
-        << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList() << true;
+        << CutAt(text, "21:40 *m  08 21 29.56 +60 00 00.0  60.00000") + "\n"
+        << 2 << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList() << true;
     QTest::newRow("JSON reply around a cut table")
         << ApiReply(CutAt(text, "-31.2")) << 2 << QByteArray("2026-12-07T21:30:00Z")
         << QByteArrayList() << true;
@@ -648,7 +651,8 @@ void TestEphemeris::cutTablesAndHoles() {
     QCOMPARE(int(table.rows.size()), rows);
     QCOMPARE(QByteArray::fromStdString(FormatUtcTime(table.rows.back().time)), last);
     QByteArrayList holeTimes;
-    for (const UtcMs hole : table.holes) holeTimes << QByteArray::fromStdString(FormatUtcTime(hole));
+    for (const UtcMs hole : table.holes)
+        holeTimes << QByteArray::fromStdString(FormatUtcTime(hole));
     QCOMPARE(holeTimes, holes);
     QCOMPARE(table.cutShort, cut);
     // No row of a cut table keeps a shortened number.

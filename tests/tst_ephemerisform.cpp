@@ -204,7 +204,8 @@ class Session : public ProgramRun {
         }
         // As when the table showed at once: its window has come to the front.
         if (ephemeris() &&
-            !QTest::qWaitFor([this] { return QApplication::activeWindow() == ephemeris(); }, 2000)) {
+            !QTest::qWaitFor([this] { return QApplication::activeWindow() == ephemeris(); },
+                             2000)) {
             qWarning("the ephemeris window did not come to the front");
         }
     }

@@ -1,5 +1,7 @@
 // Fetching from the Horizons API against a stand-in server on 127.0.0.1 that answers with
 // recorded replies; nothing here reaches the internet.
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QDoubleSpinBox>
@@ -12,7 +14,6 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <sys/resource.h>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -177,8 +178,9 @@ class FakeHorizons : public QObject {
                 socket->write(response_);
                 break;
             case Behaviour::Flood: {
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                              "Transfer-Encoding: chunked\r\n\r\n");
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                    "Transfer-Encoding: chunked\r\n\r\n");
                 const auto chunk = std::make_shared<QByteArray>(
                     QByteArray::number(1 << 20, 16) + "\r\n" + QByteArray(1 << 20, ' ') + "\r\n");
                 const auto sent = std::make_shared<int>(0);
@@ -338,14 +340,16 @@ class TestHorizonsFetch : public QObject {
             << Behaviour::Flood << QByteArray() << -1 << QStringList{"127.0.0.1", "64 MiB"};
         QTest::newRow("redirect to another port")
             << Behaviour::Answer
-            << QByteArray("HTTP/1.1 302 Found\r\nLocation: {other}\r\nContent-Length: 0\r\n"
-                          "Connection: close\r\n\r\n")
+            << QByteArray(
+                   "HTTP/1.1 302 Found\r\nLocation: {other}\r\nContent-Length: 0\r\n"
+                   "Connection: close\r\n\r\n")
             << -1 << QStringList{"Cannot fetch from 127.0.0.1", "another server"};
         QTest::newRow("packed reply damaged")
             << Behaviour::Answer
-            << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                          "Content-Encoding: gzip\r\nContent-Length: 12\r\n"
-                          "Connection: close\r\n\r\nnot gzip at all")
+            << QByteArray(
+                   "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                   "Content-Encoding: gzip\r\nContent-Length: 12\r\n"
+                   "Connection: close\r\n\r\nnot gzip at all")
                    .chopped(3)
             << -1 << QStringList{"Cannot fetch from 127.0.0.1", "came damaged"};
         QTest::newRow("connection refused")
@@ -401,13 +405,14 @@ class TestHorizonsFetch : public QObject {
         QCOMPARE(other.requests.size(), 0);
         if (behaviour == Behaviour::Flood) {
             // What came is held once, within the limit, not piled up behind it.
-            rusage usage {};
+            rusage usage{};
             QCOMPARE(getrusage(RUSAGE_SELF, &usage), 0);
             qint64 limit = 256;
 #ifdef PELINDRA_SANITIZED
             limit *= 3;  // the address sanitizer's own memory
 #endif
-            QVERIFY2(usage.ru_maxrss / 1024 < limit, qPrintable(QString::number(usage.ru_maxrss / 1024) + " MiB"));
+            QVERIFY2(usage.ru_maxrss / 1024 < limit,
+                     qPrintable(QString::number(usage.ru_maxrss / 1024) + " MiB"));
         }
         if (cancelAfterMs >= 0) {
             // Nothing may follow a cancel, not even the timeouts it began with.

@@ -522,17 +522,20 @@ void TestMpc::cutAndHoles_data() {
     QTest::newRow("copied table cut three characters short")
         << cut << 1 << "2018-07-30T17:46:14Z" << 251.6 << QStringList() << true;
     QTest::newRow("copied table cut, a line end added")
-        << cut + "\n" << 1 << "2018-07-30T17:46:14Z" << 251.6 << QStringList() << true;
+        << cut + "\n"
+        << 1 << "2018-07-30T17:46:14Z" << 251.6 << QStringList() << true;
     QTest::newRow("copied table without its last line end")
         << encke.left(encke.size() - 1) << 1 << "2018-07-30T17:46:14Z" << 251.6 << QStringList()
         << true;
     QTest::newRow("page cut inside the table")
         << Page(encke).left(Page(encke).indexOf("251.5") + 3) << 1 << "2018-07-30T17:46:14Z"
         << 251.6 << QStringList() << true;
-    QTest::newRow("whole copied table") << encke << 2 << "2018-07-31T17:46:14Z" << 251.5
-                                        << QStringList() << false;
-    QTest::newRow("row without motions between two") << QByteArray(encke).replace(
-        "22.6   27.93    251.6", "22.6") + "2018 08 01 174614 23 04 57.9 -05 15 21   3.165   4.029  143.9   8.5  22.6   29.15    251.4\n"
+    QTest::newRow("whole copied table")
+        << encke << 2 << "2018-07-31T17:46:14Z" << 251.5 << QStringList() << false;
+    QTest::newRow("row without motions between two")
+        << QByteArray(encke).replace("22.6   27.93    251.6", "22.6") +
+               "2018 08 01 174614 23 04 57.9 -05 15 21   3.165   4.029  143.9   8.5  22.6   29.15  "
+               "  251.4\n"
         << 2 << "2018-08-01T17:46:14Z" << 251.4 << QStringList{"2018-07-30T17:46:14Z"} << false;
 }
 
@@ -550,9 +553,9 @@ void TestMpc::cutAndHoles() {
     QCOMPARE(int(table.rows.size()), count);
     const Row& row = table.rows.back();
     QCOMPARE(QString::fromStdString(FormatUtcTime(row.time)), last);
-    const double angle =
-        std::atan2(row.eastArcsecPerMinute, row.northArcsecPerMinute) * 180 / M_PI;
-    QVERIFY2(std::fabs(std::remainder(angle - lastAngle, 360.0)) < 1e-9, qPrintable(QString::number(angle)));
+    const double angle = std::atan2(row.eastArcsecPerMinute, row.northArcsecPerMinute) * 180 / M_PI;
+    QVERIFY2(std::fabs(std::remainder(angle - lastAngle, 360.0)) < 1e-9,
+             qPrintable(QString::number(angle)));
     QStringList holeTimes;
     for (const UtcMs hole : table.holes) holeTimes << QString::fromStdString(FormatUtcTime(hole));
     QCOMPARE(holeTimes, holes);

@@ -1,6 +1,6 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

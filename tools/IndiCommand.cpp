@@ -7,12 +7,12 @@
 #include "core/NumberReading.h"
 #include "core/RegularFile.h"
 #include "ephemeris/Reader.h"
-#include "tools/EphemerisRate.h"
 #include "links/HostPort.h"
 #include "links/IndiMount.h"
 #include "links/MountRate.h"
 #include "links/SkyMotion.h"
 #include "tools/Console.h"
+#include "tools/EphemerisRate.h"
 
 using namespace Pelindra::Tools;
 using namespace Pelindra::Links;

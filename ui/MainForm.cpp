@@ -19,8 +19,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "core/IntervalRepair.h"
 #include "core/Offsets.h"
@@ -717,9 +717,8 @@ void MainForm::dropEvent(QDropEvent* event) {
     }
 }
 
-void MainForm::ReadEphemerisInBackground(
-    std::function<std::variant<Table, ReadError>()> read,
-    std::function<void(std::variant<Table, ReadError>)> show) {
+void MainForm::ReadEphemerisInBackground(std::function<std::variant<Table, ReadError>()> read,
+                                         std::function<void(std::variant<Table, ReadError>)> show) {
     const int generation = ++ephemerisReads_;
     setProperty("readingEphemeris", true);
     auto* watcher = new QFutureWatcher<std::variant<Table, ReadError>>(this);

@@ -149,8 +149,8 @@ class MainForm : public QMainWindow,
     void ReadEphemerisInBackground(
         std::function<std::variant<Pelindra::Ephemeris::Table, Pelindra::Ephemeris::ReadError>()>
             read,
-        std::function<void(std::variant<Pelindra::Ephemeris::Table,
-                                        Pelindra::Ephemeris::ReadError>)>
+        std::function<
+            void(std::variant<Pelindra::Ephemeris::Table, Pelindra::Ephemeris::ReadError>)>
             show);
     void ShowEphemeris(Pelindra::Ephemeris::Table table, const QString& origin,
                        const std::string& file);
@@ -179,8 +179,8 @@ class MainForm : public QMainWindow,
     std::optional<Pelindra::Settings::EphemerisMemory> rememberedEphemeris_;  // as read at start
     Pelindra::Settings::Preferences preferences_;  // as read at start, then as chosen
     std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;  // chosen in this run
-    int ephemerisReads_ = 0;  // reads started, to know the latest
-    QLabel* ephemerisSource_ = nullptr;                                   // made on the first Use
+    int ephemerisReads_ = 0;             // reads started, to know the latest
+    QLabel* ephemerisSource_ = nullptr;  // made on the first Use
     QVBoxLayout* statusLines_ = nullptr;
     QLabel* linkStatus_ = nullptr;
     QPointer<ConnectionsForm> connections_;
