@@ -51,14 +51,6 @@ int CreateTemporary(const std::string& target, std::string& name) {
     return -1;
 }
 
-std::optional<std::string> WriteDevice(const std::string& path, std::string_view bytes) {
-    const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return Reason(errno);
-    std::optional<std::string> error = WriteAllTo(fd, bytes);
-    if (close(fd) != 0 && !error) error = Reason(errno);
-    return error;
-}
-
 }  // namespace
 
 std::optional<std::string> WriteAllTo(int fd, std::string_view bytes) {
@@ -79,7 +71,9 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, std::str
     struct stat existing {};
     const bool exists = stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) return Reason(EISDIR);
-    if (exists && !S_ISREG(existing.st_mode)) return WriteDevice(path, bytes);
+    // A pipe would block the write until someone reads it, a device would take the bytes
+    // somewhere else: neither is a file to save to.
+    if (exists && !S_ISREG(existing.st_mode)) return std::string("it is not a regular file");
     // A file the user may not change is not replaced behind its back, even where the
     // folder would allow it.
     if (exists && access(target.c_str(), W_OK) != 0) return Reason(errno);

@@ -200,7 +200,10 @@ std::optional<std::string> FindCsvColumns(std::string_view headerLine,
             columns.apparentPositions = title.find("app") != std::string_view::npos;
         }
         if (columns.dec < 0 && title.starts_with("DEC")) columns.dec = index;
-        if (comma == headerLine.size()) break;
+        if (comma == headerLine.size()) {
+            columns.csvFields = static_cast<std::size_t>(index) + 1;
+            break;
+        }
         start = comma + 1;
     }
     if (columns.times.empty()) {
@@ -346,6 +349,11 @@ bool HorizonsRowSplitter::SplitText(std::string_view line, HorizonsRowFields& fi
 }
 
 bool HorizonsRowSplitter::SplitCsv(std::string_view line, HorizonsRowFields& fields) {
+    // A row with fewer fields than the header has lost its end.
+    if (static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1 <
+        columns_.csvFields) {
+        return false;
+    }
     // The fields up to the last one needed; the buffer keeps its size from row to row.
     const auto needed = static_cast<std::size_t>(
         std::max({columns_.calendarField, columns_.julianField, columns_.ra, columns_.dec,

@@ -42,6 +42,7 @@ struct HorizonsColumns {
     int dec = -1;
     bool apparentPositions = false;  // R.A._(a-app): of date, not astrometric
     int calendarField = -1;      // CSV
+    std::size_t csvFields = 0;   // CSV: how many the header has, as each row does
     int julianField = -1;        // CSV
     Place lastTitle;             // plain text
     std::size_t titleCount = 0;  // plain text, after the time columns

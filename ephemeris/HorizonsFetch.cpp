@@ -1,5 +1,6 @@
 #include "ephemeris/HorizonsFetch.h"
 
+#include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -8,6 +9,7 @@
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
 #include <string_view>
 
@@ -18,6 +20,8 @@ namespace Pelindra::Ephemeris {
 namespace {
 
 constexpr qint64 kMiB = 1024 * 1024;
+constexpr qint64 kReadBuffer = 1024 * 1024;
+constexpr qint64 kRefusalKept = 64 * 1024;
 
 // Horizons reads a quoted value up to the next quote; none can be escaped.
 bool HasQuote(const QString& text) {
@@ -112,6 +116,47 @@ QString Beginning(const QByteArray& body) {
 // groups), as opposed to a failed connection or proxy; the status tells more than they do.
 bool IsHttpStatusError(QNetworkReply::NetworkError error) {
     return error >= QNetworkReply::ContentAccessDenied;
+}
+
+// What went wrong with the transfer itself, in words; Qt's own texts name protocols and
+// are sometimes empty ("Decompression failed: .").
+QString TransferProblem(QNetworkReply::NetworkError error, const QString& qtText) {
+    switch (error) {
+        case QNetworkReply::ConnectionRefusedError:
+            return "nothing there accepts the connection (it was refused)";
+        case QNetworkReply::RemoteHostClosedError:
+            return "the server closed the connection before the whole reply had come";
+        case QNetworkReply::HostNotFoundError:
+            return "no server of that name was found: check the network connection";
+        case QNetworkReply::SslHandshakeFailedError:
+            return "a secure connection could not be set up: the server's certificate was not "
+                   "accepted";
+        case QNetworkReply::TemporaryNetworkFailureError:
+        case QNetworkReply::NetworkSessionFailedError:
+        case QNetworkReply::BackgroundRequestNotAllowedError:
+            return "the network is not available";
+        case QNetworkReply::TooManyRedirectsError:
+        case QNetworkReply::InsecureRedirectError:
+            return "it sent the request on to another server, which is not followed";
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyConnectionClosedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyTimeoutError:
+        case QNetworkReply::ProxyAuthenticationRequiredError:
+        case QNetworkReply::UnknownProxyError:
+            return "the proxy server in between did not pass the request on";
+        case QNetworkReply::ProtocolFailure:
+        case QNetworkReply::ProtocolUnknownError:
+        case QNetworkReply::ProtocolInvalidOperationError:
+        case QNetworkReply::UnknownContentError:
+            return "the reply came damaged and could not be read (its packed data or the way "
+                   "it was sent was broken)";
+        default:
+            break;
+    }
+    const QString said = qtText.trimmed();
+    return said.isEmpty() || said.endsWith(": .") ? QString("the transfer failed")
+                                                  : "the transfer failed (" + said + ")";
 }
 
 }  // namespace
@@ -279,10 +324,19 @@ std::optional<QString> HorizonsFetch::start(const HorizonsQuery& query) {
         return QString("\"%1\" is not a web address for Horizons (PELINDRA_HORIZONS_URL).")
             .arg(baseUrl_);
     }
-    if (reply_) cancel();
+    if (isRunning()) cancel();
     QNetworkRequest request(HorizonsRequestUrl(baseUrl_, query));
     request.setHeader(QNetworkRequest::UserAgentHeader, "Pelindra/" PELINDRA_VERSION);
+    // Only to the same server: a redirect to another host or port would send the query, and
+    // take the reply, from a server the user never named.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    body_.clear();
     reply_ = network_->get(request);
+    // Qt keeps no more than this in its buffer: the rest waits until readyRead takes it,
+    // which counts it against the limit, however the reply is sent (in chunks, packed).
+    reply_->setReadBufferSize(kReadBuffer);
+    connect(reply_, &QNetworkReply::readyRead, this, &HorizonsFetch::onReadyRead);
     connect(reply_, &QNetworkReply::finished, this, &HorizonsFetch::onFinished);
     connect(reply_, &QNetworkReply::metaDataChanged, this, &HorizonsFetch::onHeaders);
     connect(reply_, &QNetworkReply::downloadProgress, this, &HorizonsFetch::onProgress);
@@ -292,7 +346,7 @@ std::optional<QString> HorizonsFetch::start(const HorizonsQuery& query) {
 }
 
 void HorizonsFetch::cancel() {
-    if (reply_) fail(QString("The fetch from %1 was cancelled.").arg(host()));
+    if (reply_ || checking_) fail(QString("The fetch from %1 was cancelled.").arg(host()));
 }
 
 void HorizonsFetch::onHeaders() {
@@ -317,6 +371,24 @@ void HorizonsFetch::onProgress(qint64 received, qint64 total) {
     emit progress(received, total);
 }
 
+void HorizonsFetch::onReadyRead() {
+    stallTimer_.start(timeouts_.stall);
+    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const bool table = status == 0 || status == 200;
+    // Of a refusal only its start is kept, for the reason it may give.
+    const qint64 keep = table ? static_cast<qint64>(kEphemerisSizeLimit) + 1 : kRefusalKept;
+    if (body_.size() < keep) body_ += reply_->read(keep - body_.size());
+    if (!table) {
+        reply_->skip(reply_->bytesAvailable());
+        return;
+    }
+    if (body_.size() > static_cast<qsizetype>(kEphemerisSizeLimit)) {
+        fail(QString("%1 sent more than %2 MiB; an ephemeris may have no more.")
+                 .arg(host())
+                 .arg(static_cast<qint64>(kEphemerisSizeLimit) / kMiB));
+    }
+}
+
 void HorizonsFetch::onFinished() {
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply_->error();
@@ -324,24 +396,41 @@ void HorizonsFetch::onFinished() {
         (error == QNetworkReply::NoError || IsHttpStatusError(error))) {
         const QString reason =
             reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
-        const QString detail = ErrorDetail(reply_->readAll());
+        onReadyRead();
+        const QString detail = ErrorDetail(body_);
         QString message = QString("%1 answered HTTP %2").arg(host()).arg(status);
         if (!reason.isEmpty()) message += " " + reason;
         fail(detail.isEmpty() ? message + "." : message + ": " + detail);
         return;
     }
     if (error != QNetworkReply::NoError) {
-        fail(QString("Cannot fetch from %1: %2.").arg(host(), reply_->errorString()));
+        fail(QString("Cannot fetch from %1: %2.")
+                 .arg(host(), TransferProblem(error, reply_->errorString())));
         return;
     }
-    const QByteArray body = reply_->readAll();
+    onReadyRead();
+    if (!reply_) return;
+    const QByteArray body = std::move(body_);
+    body_.clear();
     stop();
-    std::variant<QByteArray, FetchFailure> checked = CheckHorizonsReply(body, host());
-    if (auto* failure = std::get_if<FetchFailure>(&checked)) {
-        emit failed(failure->message);
-    } else {
-        emit succeeded(std::get<QByteArray>(checked));
-    }
+
+    // Parsing a large reply takes a while: on another thread, so a window stays answering.
+    checking_ = true;
+    const int generation = ++checks_;
+    auto* watcher = new QFutureWatcher<std::variant<QByteArray, FetchFailure>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != checks_) return;  // cancelled, or another fetch began
+        checking_ = false;
+        std::variant<QByteArray, FetchFailure> checked = watcher->future().takeResult();
+        if (auto* failure = std::get_if<FetchFailure>(&checked)) {
+            emit failed(failure->message);
+        } else {
+            emit succeeded(std::get<QByteArray>(checked));
+        }
+    });
+    watcher->setFuture(
+        QtConcurrent::run([body, host = host()] { return CheckHorizonsReply(body, host); }));
 }
 
 void HorizonsFetch::fail(const QString& message) {
@@ -350,6 +439,11 @@ void HorizonsFetch::fail(const QString& message) {
 }
 
 void HorizonsFetch::stop() {
+    body_.clear();
+    if (checking_) {
+        checking_ = false;
+        ++checks_;  // its result is no longer wanted
+    }
     totalTimer_.stop();
     stallTimer_.stop();
     if (!reply_) return;

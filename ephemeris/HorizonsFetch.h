@@ -78,7 +78,7 @@ class HorizonsFetch : public QObject {
     [[nodiscard]] std::optional<QString> start(const HorizonsQuery& query);
     // Ends the fetch under way with failed("... cancelled").
     void cancel();
-    bool isRunning() const { return reply_ != nullptr; }
+    bool isRunning() const { return reply_ != nullptr || checking_; }
     QString host() const;
 
   signals:
@@ -88,6 +88,7 @@ class HorizonsFetch : public QObject {
 
   private:
     void onFinished();
+    void onReadyRead();
     void onProgress(qint64 received, qint64 total);
     void onHeaders();
     void fail(const QString& message);
@@ -97,6 +98,9 @@ class HorizonsFetch : public QObject {
     FetchTimeouts timeouts_;
     QNetworkAccessManager* network_;
     QNetworkReply* reply_ = nullptr;
+    QByteArray body_;        // what has come of a 200 reply
+    bool checking_ = false;  // the reply is being checked on another thread
+    int checks_ = 0;         // checks begun, to know the latest
     QTimer totalTimer_;
     QTimer stallTimer_;
 };

@@ -9,6 +9,7 @@
 #include "ephemeris/HorizonsColumns.h"
 #include "ephemeris/HorizonsFields.h"
 #include "ephemeris/HorizonsJson.h"
+#include "ephemeris/TableRules.h"
 #include "ephemeris/UtcTime.h"
 
 namespace Pelindra::Ephemeris {
@@ -35,17 +36,26 @@ class LineReader {
         if (end == std::string_view::npos) end = text_.size();
         line = text_.substr(pos_, end - pos_);
         if (line.ends_with('\r')) line.remove_suffix(1);
+        ended_ = end < text_.size();
         pos_ = end + 1;
         ++number_;
         return true;
     }
     // The 1-based number of the line Next() gave last.
     int Number() const { return number_; }
+    // Whether that line ended with a line feed.
+    bool Ended() const { return ended_; }
+    // Whether only blank lines follow it.
+    bool AtLast() const {
+        return pos_ >= text_.size() ||
+               text_.find_first_not_of(" \t\r\n", pos_) == std::string_view::npos;
+    }
 
   private:
     std::string_view text_;
     std::size_t pos_;
     int number_;
+    bool ended_ = false;
 };
 
 bool IsRule(std::string_view trimmed) {
@@ -148,11 +158,14 @@ bool Usable(const HorizonsField& field) {
     return field.kind != HorizonsField::Kind::Unreadable && std::fabs(field.value) <= kLargestValue;
 }
 
-// Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "\"" + std::string.
-std::string Quoted(std::string_view text) {
-    std::string quoted(1, '"');
-    quoted.append(text).push_back('"');
-    return quoted;
+// Where a line ends, in columns, counting with tabs stopping every eight.
+std::size_t EndColumn(std::string_view line) {
+    std::size_t column = 0, end = 0;
+    for (const char c : line) {
+        column = c == '\t' ? (column / 8 + 1) * 8 : column + 1;
+        if (c != ' ' && c != '\t' && c != '\r') end = column;
+    }
+    return end;
 }
 
 // A table of plain text or CSV, from the header block to $$EOE.
@@ -187,6 +200,12 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
     table.step = block.step;
     table.apparentPositions = columns.apparentPositions;
 
+    // Room for every row at once: growing by doubling would copy and touch each page anew.
+    // Even the shortest row takes some sixteen bytes.
+    const std::string_view rest = text.substr(start);
+    table.rows.reserve(std::min<std::size_t>(
+        static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')), rest.size() / 16));
+
     HorizonsRowSplitter splitter(columns);
     HorizonsRowFields fields;
     const std::size_t startEnd = text.find('\n', start);
@@ -194,15 +213,39 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
                      startLine);
     std::string_view line;
     int rowCount = 0;
+    // Without its end marker the text was cut: a last row without its line end, or one
+    // too short for the header, may have lost its end, and is no row.
+    const bool ended = FindMarkerLine(text.substr(start), kEnd) != std::string_view::npos;
+    // Horizons ends every row of plain text where the header's last title ends: a last row
+    // of such a table that stops before has lost its end even when a line end follows.
+    bool aligned = !columns.csv;
     while (lines.Next(line)) {
         const std::string_view trimmed = TrimBlanks(line);
         if (trimmed == kEnd) break;
         if (trimmed.empty() || IsRule(trimmed)) continue;
+        if (!ended && !lines.Ended()) {
+            table.cutShort = true;
+            break;
+        }
         ++rowCount;
         if (!splitter.Split(line, fields)) {
+            if (!ended && lines.AtLast()) {
+                --rowCount;
+                table.cutShort = true;
+                break;
+            }
             return ReadError{
                 "the row does not fit the column header line " + std::to_string(headerLine),
                 lines.Number()};
+        }
+        if (aligned) {
+            const bool endsAligned = EndColumn(line) == columns.lastTitle.end;
+            if (!ended && rowCount > 1 && !endsAligned && lines.AtLast()) {
+                --rowCount;
+                table.cutShort = true;
+                break;
+            }
+            aligned = endsAligned;
         }
 
         std::optional<UtcMs> time;
@@ -237,6 +280,7 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
         }
         if (first.kind == HorizonsField::Kind::Missing ||
             second.kind == HorizonsField::Kind::Missing) {
+            table.holes.push_back(*time);
             continue;
         }
 
@@ -262,17 +306,17 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
         table.rows.push_back(row);
     }
 
-    if (rowCount == 0) return ReadError{"the table has no rows between $$SOE and $$EOE", startLine};
+    const std::string cut = table.cutShort ? "; " + CutShortNote(table) : std::string();
+    if (rowCount == 0) {
+        return ReadError{"the table has no rows between $$SOE and $$EOE" + cut, startLine};
+    }
     if (table.rows.empty()) {
-        return ReadError{"none of the table's " + std::to_string(rowCount) +
-                             " rows has a rate: " + columns.firstRateName + " or " +
-                             columns.secondRateName + " is n.a. or overflows its column in each",
+        return ReadError{"none of the table's " + std::to_string(rowCount) + " rows has a rate: " +
+                             columns.firstRateName + " or " + columns.secondRateName +
+                             " is n.a. or overflows its column in each" + cut,
                          startLine};
     }
-    const auto byTime = [](const Row& a, const Row& b) { return a.time < b.time; };
-    if (!std::is_sorted(table.rows.begin(), table.rows.end(), byTime)) {
-        std::stable_sort(table.rows.begin(), table.rows.end(), byTime);
-    }
+    if (auto problem = PutInTimeOrder(table)) return ReadError{std::move(*problem), 0};
     return table;
 }
 

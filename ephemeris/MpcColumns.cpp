@@ -6,13 +6,14 @@
 
 #include "core/NumberReading.h"
 #include "ephemeris/MpcPage.h"
+#include "ephemeris/TableRules.h"
 #include "ephemeris/UtcTime.h"
 
 namespace Pelindra::Ephemeris {
 
 namespace {
 
-// A quoted piece of a row in a message: enough to find it, never a whole runaway line.
+// Quoted shows at most 40 bytes: no more need converting.
 constexpr std::size_t kMaxQuoted = 40;
 
 struct Token {
@@ -52,12 +53,8 @@ std::optional<Token> TokenAt(std::string_view line, std::size_t begin, std::size
     return token;
 }
 
-std::string Quoted(std::string_view text) {
-    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "\"" + std::string.
-    std::string quoted(1, '"');
-    quoted.append(MpcLineToUtf8(text.substr(0, kMaxQuoted)));
-    quoted.append(text.size() > kMaxQuoted ? "...\"" : "\"");
-    return quoted;
+std::string QuotedLine(std::string_view latin1) {
+    return Quoted(MpcLineToUtf8(latin1.substr(0, 4 * kMaxQuoted)));
 }
 
 bool AllDigits(std::string_view text, std::size_t size) {
@@ -196,7 +193,7 @@ std::variant<MpcLayout, std::string> ReadMpcLayout(std::string_view names, std::
         second ? RateFactor(TextOf(units, *second)) : std::nullopt;
     const bool positionAngle = second && TextOf(units, *second) == "P.A.";
     if (!secondFactor && !positionAngle) {
-        return "the MPC table's motion in " + Quoted(TextOf(units, *first)) +
+        return "the MPC table's motion in " + QuotedLine(TextOf(units, *first)) +
                " is followed by neither a second motion nor a P.A.";
     }
 
@@ -247,7 +244,7 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
     const std::string_view hms = clock ? TextOf(line, *clock) : std::string_view();
     if (!AllDigits(hms, 2) && !AllDigits(hms, 4) && !AllDigits(hms, 6)) {
         return Malformed(row, "no time of day (hhmmss, hhmm or hh) after the date " +
-                                  Quoted(line.substr(year->begin, day->end - year->begin)));
+                                  QuotedLine(line.substr(year->begin, day->end - year->begin)));
     }
     const std::optional<UtcMs> time =
         FromGregorian(DigitsValue(TextOf(line, *year)), DigitsValue(TextOf(line, *month)),
@@ -256,16 +253,24 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
                       hms.size() >= 6 ? DigitsValue(hms.substr(4, 2)) : 0);
     if (!time) {
         return Malformed(row, "no such date or time " +
-                                  Quoted(line.substr(year->begin, clock->end - year->begin)));
+                                  QuotedLine(line.substr(year->begin, clock->end - year->begin)));
     }
     row.time = *time;
+
+    // The motions end where their units do, give or take a column: a row that stops
+    // before may have lost its last digits.
+    const std::size_t used = line.find_last_not_of(' ');
+    if (used == std::string_view::npos || used + 2 < layout.secondEnd) {
+        return MpcRow{MpcRowState::Short, row, {}};
+    }
 
     const std::optional<Token> first = TokenAt(line, layout.firstBegin, layout.firstEnd);
     const std::optional<Token> second = TokenAt(line, layout.secondBegin, layout.secondEnd);
     if (!first || !second) return MpcRow{MpcRowState::Skipped, row, {}};
     if (first->end > layout.secondBegin || second->begin < layout.firstEnd) {
-        return Malformed(row, "the motions run into each other: " +
-                                  Quoted(line.substr(first->begin, second->end - first->begin)));
+        return Malformed(row,
+                         "the motions run into each other: " +
+                             QuotedLine(line.substr(first->begin, second->end - first->begin)));
     }
     const Value a = ReadFirstMotion(TextOf(line, *first));
     const Value b = ReadField(TextOf(line, *second));
@@ -274,7 +279,7 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
     }
     if (a.field == Field::Unreadable || b.field == Field::Unreadable) {
         const Token bad = a.field == Field::Unreadable ? *first : *second;
-        return Malformed(row, "no number in the motion column: " + Quoted(TextOf(line, bad)));
+        return Malformed(row, "no number in the motion column: " + QuotedLine(TextOf(line, bad)));
     }
 
     const std::optional<Position> position = ReadPosition(line, pos);
@@ -287,9 +292,9 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
         case MpcMotion::Total: {
             const double motion = a.number * layout.firstToArcsecPerMinute;
             if (motion < 0 || b.number < 0 || b.number > 360) {
-                return Malformed(row,
-                                 "a motion below zero or a P.A. outside 0 to 360: " +
-                                     Quoted(line.substr(first->begin, second->end - first->begin)));
+                return Malformed(
+                    row, "a motion below zero or a P.A. outside 0 to 360: " +
+                             QuotedLine(line.substr(first->begin, second->end - first->begin)));
             }
             row.eastArcsecPerMinute = motion * std::sin(b.number * kRadiansPerDegree);
             row.northArcsecPerMinute = motion * std::cos(b.number * kRadiansPerDegree);
@@ -312,8 +317,9 @@ std::optional<MpcRow> ReadMpcRow(std::string_view line, const MpcLayout& layout)
             break;
     }
     if (!std::isfinite(row.eastArcsecPerMinute) || !std::isfinite(row.northArcsecPerMinute)) {
-        return Malformed(row, "a motion beyond any object's: " +
-                                  Quoted(line.substr(first->begin, second->end - first->begin)));
+        return Malformed(row,
+                         "a motion beyond any object's: " +
+                             QuotedLine(line.substr(first->begin, second->end - first->begin)));
     }
     return MpcRow{MpcRowState::Usable, row, {}};
 }

@@ -36,6 +36,7 @@ std::variant<MpcLayout, std::string> ReadMpcLayout(std::string_view names, std::
 enum class MpcRowState {
     Usable,
     Skipped,    // the motion is blank or an overflow mark (********)
+    Short,      // the row stops before its second motion ends
     Malformed,  // a row that cannot be read: no such date, a motion that is no number
 };
 

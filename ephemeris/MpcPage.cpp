@@ -12,11 +12,11 @@ namespace {
 // Longer bold names or site sentences are not the page's own: better none than a paragraph.
 constexpr std::size_t kMaxPhrase = 200;
 
-struct Source {
-    std::string_view text;
-    bool utf8 = false;  // else ISO-8859-1, the charset the service declares
-    bool html = false;
-};
+// A table's line is some 150 columns; the rest of a longer line is no table's and is
+// dropped, so that a line of millions of tabs does not take eight times its bytes.
+constexpr std::size_t kMaxLineColumns = 4096;
+
+using Source = MpcPage::Source;
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -120,25 +120,21 @@ void Put(std::string& line, char32_t code) {
     }
 }
 
-// The lines of [begin, end), tags dropped in HTML; a tag spanning lines joins them, as the
-// browser shows it.
-void AppendLines(const Source& source, std::size_t begin, std::size_t end, int firstLine,
-                 std::vector<MpcLine>& lines) {
-    std::string line;
-    int lineNumber = firstLine;
-    int current = firstLine;
-    bool inTag = false;
-    for (std::size_t pos = begin; pos < end;) {
+// One line from `pos` (which moves past its line feed) up to `end`, as the screen shows it:
+// tags dropped in HTML, where a tag spanning lines joins them, as the browser shows it.
+// `lineFeeds` counts every line feed passed. True when the line ended with a line feed.
+bool ScanLine(const Source& source, std::size_t& pos, std::size_t end, bool& inTag, int& lineFeeds,
+              std::string& line) {
+    line.clear();
+    while (pos < end) {
         const char c = source.text[pos];
-        if (c == '\n') ++current;
+        if (c == '\n') ++lineFeeds;
         if (inTag || (source.html && c == '<')) {
             inTag = c != '>';
             ++pos;
         } else if (c == '\n') {
-            lines.push_back({std::move(line), lineNumber});
-            line.clear();
-            lineNumber = current;
             ++pos;
+            return true;
         } else if (c >= ' ' && c < 0x7F && c != '<' && c != '&') {
             // Most of a table is plain ASCII: copy it a run at a time.
             std::size_t run = pos + 1;
@@ -146,13 +142,31 @@ void AppendLines(const Source& source, std::size_t begin, std::size_t end, int f
                    source.text[run] != '<' && source.text[run] != '&') {
                 ++run;
             }
-            line.append(source.text.substr(pos, run - pos));
+            if (line.size() < kMaxLineColumns) {
+                line.append(
+                    source.text.substr(pos, std::min(run - pos, kMaxLineColumns - line.size())));
+            }
             pos = run;
         } else {
-            Put(line, NextChar(source, pos, end));
+            const char32_t code = NextChar(source, pos, end);
+            if (line.size() < kMaxLineColumns) Put(line, code);
         }
     }
-    if (!line.empty()) lines.push_back({std::move(line), lineNumber});
+    return false;
+}
+
+// The lines of [begin, end), for a phrase of the page.
+void AppendLines(const Source& source, std::size_t begin, std::size_t end, int firstLine,
+                 std::vector<MpcLine>& lines) {
+    bool inTag = false;
+    int lineFeeds = 0;
+    for (std::size_t pos = begin; pos < end;) {
+        MpcLine line;
+        line.number = firstLine + lineFeeds;
+        if (ScanLine(source, pos, end, inTag, lineFeeds, line.text) || !line.text.empty()) {
+            lines.push_back(std::move(line));
+        }
+    }
 }
 
 // The visible text of [begin, end) on one line, blanks collapsed, at most kMaxPhrase bytes.
@@ -256,35 +270,81 @@ MpcPage ReadMpcPage(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     const bool ascii = std::all_of(text.begin(), text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    Source source{text, !ascii && Core::IsValidUtf8(text), false};
-    const std::size_t firstPre = FindTag(text, "<pre");
-    source.html = firstPre != std::string_view::npos ||
+    MpcPage page;
+    Source& source = page.source;
+    source = Source{text, !ascii && Core::IsValidUtf8(text), false};
+    page.firstPre = FindTag(text, "<pre");
+    source.html = page.firstPre != std::string_view::npos ||
                   FindTag(text, "<html") != std::string_view::npos ||
                   FindTag(text, "<body") != std::string_view::npos;
-
-    MpcPage page;
     if (!source.html) {
-        AppendLines(source, 0, text.size(), 1, page.lines);
         page.site = Site(source, text.size());
         return page;
     }
-
-    const std::size_t beforeTables = std::min(firstPre, text.size());
+    const std::size_t beforeTables = std::min(page.firstPre, text.size());
     page.name = Name(source, beforeTables);
     page.site = Site(source, beforeTables);
-    if (firstPre == std::string_view::npos) page.notice = Notice(source);
-
-    std::size_t countedTo = 0;
-    int countedLines = 0;
-    for (std::size_t pre = firstPre; pre != std::string_view::npos;) {
-        const std::size_t open = text.find('>', pre);
-        if (open == std::string_view::npos) break;
-        const std::size_t close = std::min(FindNoCase(text, "</pre", open), text.size());
-        AppendLines(source, open + 1, close, LineOf(text, open + 1, countedTo, countedLines),
-                    page.lines);
-        pre = close < text.size() ? FindTag(text, "<pre", close) : std::string_view::npos;
-    }
+    if (page.firstPre == std::string_view::npos) page.notice = Notice(source);
     return page;
+}
+
+MpcLineReader::MpcLineReader(const MpcPage& page)
+    : source_(page.source), nextBlock_(page.source.html ? page.firstPre : 0) {}
+
+bool MpcLineReader::OpenBlock() {
+    const std::string_view text = source_.text;
+    if (nextBlock_ == std::string_view::npos) return false;
+    if (!source_.html) {
+        pos_ = 0;
+        end_ = text.size();
+        closed_ = false;
+        lineNumber_ = 1;
+        nextBlock_ = std::string_view::npos;
+        return true;
+    }
+    const std::size_t open = text.find('>', nextBlock_);
+    if (open == std::string_view::npos) return false;
+    const std::size_t close = std::min(FindNoCase(text, "</pre", open), text.size());
+    pos_ = open + 1;
+    end_ = close;
+    closed_ = close < text.size();
+    inTag_ = false;
+    lineNumber_ = LineOf(text, open + 1, countedTo_, countedLines_);
+    nextBlock_ = closed_ ? FindTag(text, "<pre", close) : std::string_view::npos;
+    return true;
+}
+
+bool MpcLineReader::Next(MpcLine& line) {
+    for (;;) {
+        if (!inBlock_) {
+            if (!OpenBlock()) return false;
+            inBlock_ = true;
+            afterEmpty_ = true;
+        }
+        if (pos_ >= end_) {
+            inBlock_ = false;
+            continue;
+        }
+        // Empty lines are passed over in one go: a page of millions of them reads quickly.
+        const std::string_view text = source_.text;
+        afterEmpty_ = false;
+        while (pos_ < end_ && !inTag_ &&
+               (text[pos_] == '\n' ||
+                (text[pos_] == '\r' && pos_ + 1 < end_ && text[pos_ + 1] == '\n'))) {
+            if (text[pos_] == '\n') {
+                ++lineNumber_;
+                afterEmpty_ = true;
+            }
+            ++pos_;
+        }
+        if (pos_ >= end_) continue;
+        line.number = lineNumber_;
+        int lineFeeds = 0;
+        const bool ended = ScanLine(source_, pos_, end_, inTag_, lineFeeds, line.text);
+        lineNumber_ += lineFeeds;
+        stopsInside_ = !ended && !closed_;
+        if (ended || !line.text.empty()) return true;
+    }
 }
 
 std::string MpcLineToUtf8(std::string_view latin1) {

@@ -7,6 +7,7 @@
 
 #include "ephemeris/MpcColumns.h"
 #include "ephemeris/MpcPage.h"
+#include "ephemeris/TableRules.h"
 
 namespace Pelindra::Ephemeris {
 
@@ -23,12 +24,44 @@ std::string_view Trimmed(std::string_view text) {
 
 // The line above the header: the packed designation, with the absolute magnitude after it
 // for minor planets ("K24A00A       [H=27.41]"), or "0002P" for a comet.
-std::string Designation(const std::vector<MpcLine>& lines, std::size_t header) {
-    if (header == 0) return {};
-    std::string_view text = lines[header - 1].text;
+std::string Designation(std::string_view text) {
     text = Trimmed(text.substr(0, text.find("[H=")));
     if (text.empty() || text.size() > 20 || text.find(' ') != std::string_view::npos) return {};
     return MpcLineToUtf8(text);
+}
+
+// Where the page's tables are: the lines of the first one's header, and the line before it.
+struct Headers {
+    int count = 0;
+    std::size_t index = 0;  // of the names line of the first, among all lines
+    MpcLine before, names, units;
+    int secondLine = 0;  // of the second's names line
+};
+
+Headers FindHeaders(const MpcPage& page) {
+    Headers headers;
+    MpcLineReader lines(page);
+    // The last three lines, the current one at `index` % 3; an empty line between two
+    // parts them.
+    MpcLine ring[3];
+    bool joined[3] = {false, false, false};  // to the line before
+    for (std::size_t index = 0; lines.Next(ring[index % 3]); ++index) {
+        const MpcLine& current = ring[index % 3];
+        joined[index % 3] = index > 0 && !lines.AfterEmpty();
+        const MpcLine& previous = ring[(index + 2) % 3];
+        if (joined[index % 3] && IsMpcHeader(previous.text, current.text)) {
+            if (headers.count == 0) {
+                headers.index = index - 1;
+                if (index > 1 && joined[(index + 2) % 3]) headers.before = ring[(index + 1) % 3];
+                headers.names = previous;
+                headers.units = current;
+            } else if (headers.count == 1) {
+                headers.secondLine = previous.number;
+            }
+            ++headers.count;
+        }
+    }
+    return headers;
 }
 
 std::string Plural(std::int64_t count, const char* unit) {
@@ -73,52 +106,67 @@ bool LooksLikeMpc(std::string_view text) {
 
 std::variant<Table, ReadError> ReadMpc(std::string_view text) {
     const MpcPage page = ReadMpcPage(text);
-    const std::vector<MpcLine>& lines = page.lines;
-    std::vector<std::size_t> headers;
-    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
-        if (IsMpcHeader(lines[i].text, lines[i + 1].text)) headers.push_back(i);
-    }
-    if (headers.empty()) {
+    const Headers headers = FindHeaders(page);
+    if (headers.count == 0) {
         std::string message(kNoTableFound);
         if (!page.notice.empty()) {
             message += "; the Minor Planet Center's page says: " + page.notice;
         }
         return ReadError{message, 0};
     }
-    if (headers.size() > 1) {
-        return ReadError{
-            "the text holds " + std::to_string(headers.size()) +
-                " MPC ephemeris tables (from lines " + std::to_string(lines[headers[0]].number) +
-                " and " + std::to_string(lines[headers[1]].number) + "): keep only the one to use",
-            lines[headers[1]].number};
+    if (headers.count > 1) {
+        return ReadError{"the text holds " + std::to_string(headers.count) +
+                             " MPC ephemeris tables (from lines " +
+                             std::to_string(headers.names.number) + " and " +
+                             std::to_string(headers.secondLine) + "): keep only the one to use",
+                         headers.secondLine};
     }
 
-    const std::size_t header = headers.front();
-    const auto layout = ReadMpcLayout(lines[header].text, lines[header + 1].text);
+    const auto layout = ReadMpcLayout(headers.names.text, headers.units.text);
     if (const auto* problem = std::get_if<std::string>(&layout)) {
-        return ReadError{*problem, lines[header + 1].number};
+        return ReadError{*problem, headers.units.number};
     }
 
     Table table;
     table.format = Format::MpcService;
-    table.target = page.name.empty() ? Designation(lines, header) : page.name;
+    table.target = page.name.empty() ? Designation(headers.before.text) : page.name;
     table.site = page.site;
     std::vector<UtcMs> times;
-    for (std::size_t i = header + 2; i < lines.size(); ++i) {
-        std::optional<MpcRow> row = ReadMpcRow(lines[i].text, std::get<MpcLayout>(layout));
+    // A row that stops short is a cut text when no row follows it, else a row without a rate.
+    bool stoppedShort = false;
+    UtcMs stoppedShortAt = 0;
+    MpcLineReader lines(page);
+    MpcLine line;
+    for (std::size_t index = 0; lines.Next(line); ++index) {
+        if (index < headers.index + 2) continue;
+        std::optional<MpcRow> row = ReadMpcRow(line.text, std::get<MpcLayout>(layout));
         if (!row) continue;
-        if (row->state == MpcRowState::Malformed) return ReadError{row->problem, lines[i].number};
+        if (lines.StopsInside()) {
+            // The text ends inside this row: whatever it shows may have lost its end.
+            table.cutShort = true;
+            break;
+        }
+        if (row->state == MpcRowState::Malformed) return ReadError{row->problem, line.number};
+        if (stoppedShort) table.holes.push_back(stoppedShortAt);
+        stoppedShort = false;
         times.push_back(row->row.time);
         if (row->state == MpcRowState::Usable) table.rows.push_back(row->row);
+        if (row->state == MpcRowState::Skipped) table.holes.push_back(row->row.time);
+        if (row->state == MpcRowState::Short) {
+            times.pop_back();
+            stoppedShort = true;
+            stoppedShortAt = row->row.time;
+        }
     }
+    if (stoppedShort) table.cutShort = true;
     if (table.rows.empty()) {
-        return ReadError{times.empty() ? "the MPC table has no rows"
-                                       : "no row of the MPC table has a motion: each is blank "
-                                         "or an overflow mark (********)",
-                         lines[header].number};
+        std::string message = times.empty() ? "the MPC table has no rows"
+                                            : "no row of the MPC table has a motion: each is "
+                                              "blank or an overflow mark (********)";
+        if (table.cutShort) message += "; " + CutShortNote(table);
+        return ReadError{message, headers.names.number};
     }
-    std::stable_sort(table.rows.begin(), table.rows.end(),
-                     [](const Row& a, const Row& b) { return a.time < b.time; });
+    if (auto problem = PutInTimeOrder(table)) return ReadError{std::move(*problem), 0};
     table.step = Step(std::move(times));
     return table;
 }

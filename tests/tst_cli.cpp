@@ -1,5 +1,11 @@
 // Runs the built pelindra-track binary and checks what a script would see: standard
 // output, standard error, exit status and the files left behind, byte for byte.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -7,6 +13,14 @@
 #include <memory>
 
 #include "tests/support/FakeIndi.h"
+#if defined(__SANITIZE_ADDRESS__)
+#define PELINDRA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PELINDRA_SANITIZED 1
+#endif
+#endif
+
 #include "tests/support/FakePhd2.h"
 #include "trackfile/Steps.h"
 #include "tests/support/PrivateMounts.h"
@@ -165,6 +179,12 @@ class TestCli : public QObject {
     void librariesLoaded();
     void followTellsOnce_data();
     void followTellsOnce();
+    void cutEphemeris_data();
+    void cutEphemeris();
+    void pipeAsTarget_data();
+    void pipeAsTarget();
+    void largeEphemeris_data();
+    void largeEphemeris();
 };
 
 Result TestCli::Run(const QStringList& args, const QByteArray& locale,
@@ -991,6 +1011,174 @@ void TestCli::librariesLoaded() {
     for (const QString& name : notLoaded) {
         QVERIFY2(!record.contains(name.toUtf8()), qPrintable(name + " was loaded"));
     }
+}
+
+void TestCli::cutEphemeris_data() {
+    QTest::addColumn<QByteArray>("ephemeris");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("output");
+
+    // The text stops inside the 22:00 row: the table ends at 21:00, and says so.
+    const QByteArray csv = kHorizonsCsv.left(kHorizonsCsv.indexOf("90.00000,  30") + 11);
+    const QByteArray mpc = kMpcTable.left(kMpcTable.size() - 4);
+    QTest::newRow("Horizons CSV cut inside its last rate")
+        << csv << "2026-12-07T21:00" << 0 << QByteArray("1.250000 143.1301\n");
+    QTest::newRow("MPC table cut three characters short")
+        << mpc << "2026-12-07T21:00" << 0 << QByteArray("1.250000 143.1000\n");
+    QTest::newRow("a time the cut row held")
+        << mpc << "2026-12-07T21:30" << 1
+        << QByteArray("the ephemeris covers 2026-12-07T21:00:00Z to 2026-12-07T21:00:00Z");
+}
+
+void TestCli::cutEphemeris() {
+    QFETCH(QByteArray, ephemeris);
+    QFETCH(QString, at);
+    QFETCH(int, code);
+    QFETCH(QByteArray, output);
+
+    QVERIFY(WriteAll(Path("2P.txt"), ephemeris));
+    const Result result = Run(Fresh() + QStringList{"--ephemeris", "2P.txt", "--at", at, "--rate"});
+    QCOMPARE(result.code, code);
+    QVERIFY2(result.err.contains("\"2P.txt\": the text seems cut off inside a row: the table "
+                                 "ends at its last complete row, 2026-12-07T21:00:00Z\n"),
+             result.err.constData());
+    if (code == 0) {
+        QCOMPARE(result.out, output);
+    } else {
+        QVERIFY2(result.err.contains(output), result.err.constData());
+    }
+}
+
+void TestCli::pipeAsTarget_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("track") << FirstExample({"--force", "-o", "pipe.trk"}) << "pipe.trk";
+    QTest::newRow("plot") << FirstExample({"--force", "--plot", "pipe.svg"}) << "pipe.svg";
+}
+
+// A pipe in the target's place is refused at once; the test keeps a reader on it so that
+// a write into it would be seen rather than wait for ever.
+void TestCli::pipeAsTarget() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, file);
+
+    const QByteArray pipe = Path(file).toLocal8Bit();
+    QCOMPARE(mkfifo(pipe.constData(), 0600), 0);
+    const int reader = open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    const Result result = Run(Fresh() + args);
+    char buffer[16];
+    const ssize_t got = read(reader, buffer, sizeof buffer);
+    close(reader);
+    QCOMPARE(result.code, 1);
+    QVERIFY2(result.err.contains(file.toUtf8() + "\": it is not a regular file"),
+             result.err.constData());
+    QVERIFY2(got <= 0, "the pipe was written to");
+    struct stat info {};
+    QCOMPARE(lstat(pipe.constData(), &info), 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
+}
+
+namespace {
+
+constexpr qint64 kLargeInput = 64 * 1024 * 1024;
+
+// A Horizons table of one row a minute from 2026-01-01, as many as `size` bytes hold.
+QByteArray LargeHorizonsTable(qint64 size = kLargeInput) {
+    QByteArray text =
+        "Target body name: 2P/Encke\n"
+        " Date__(UT)__HR:MN     R.A._____(ICRF)_____DEC  dRA*cosD d(DEC)/dt\n"
+        "******************************************************************\n$$SOE\n";
+    const QByteArray end = "$$EOE\n";
+    text.reserve(size);
+    for (QDate day(2026, 1, 1);; day = day.addDays(1)) {
+        const QByteArray date = " " + QLocale::c().toString(day, "yyyy-MMM-dd").toLatin1();
+        for (int minute = 0; minute < 24 * 60; ++minute) {
+            char row[96];
+            const int length = std::snprintf(row, sizeof row,
+                                             "%s %02d:%02d     08 21 31.08 +02 30 58.7  45.00000 "
+                                             "-60.00000\n",
+                                             date.constData(), minute / 60, minute % 60);
+            if (text.size() + length + end.size() > size) return text + end;
+            text.append(row, length);
+        }
+    }
+}
+
+}  // namespace
+
+void TestCli::largeEphemeris_data() {
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("line ends after an MPC page's title") << QByteArray("newlines") << 1;
+    QTest::newRow("tabs after an MPC page's title") << QByteArray("tabs") << 1;
+    QTest::newRow("one long line") << QByteArray("long") << 1;
+    QTest::newRow("Horizons table") << QByteArray("horizons") << 0;
+    QTest::newRow("Horizons API reply") << QByteArray("json") << 0;
+}
+
+// Any ephemeris of up to 64 MiB is read in under 2 s of processor time, within four times
+// its size and 64 MiB more.
+void TestCli::largeEphemeris() {
+    QFETCH(QByteArray, kind);
+    QFETCH(int, code);
+
+    const QByteArray title = "Minor Planet Ephemeris Service: Query Results\n";
+    QByteArray text;
+    if (kind == "newlines") text = title + QByteArray(kLargeInput - title.size(), '\n');
+    if (kind == "tabs") text = title + QByteArray(kLargeInput - title.size(), '\t');
+    if (kind == "long") text = QByteArray(kLargeInput, 'x');
+    if (kind == "horizons") text = LargeHorizonsTable();
+    if (kind == "json") {
+        // Escaping makes it longer: a table that much shorter.
+        for (qint64 size = kLargeInput; text.isEmpty() || text.size() > kLargeInput;) {
+            text = AsHorizonsJson(LargeHorizonsTable(size));
+            size -= text.size() - kLargeInput + 128;
+        }
+    }
+    QVERIFY(text.size() <= kLargeInput && text.size() > kLargeInput / 100 * 99);
+    QVERIFY(WriteAll(Path("large.txt"), text));
+    text.clear();
+    text.squeeze();
+
+    const QByteArray program = QByteArray(PELINDRA_TRACK);
+    const QByteArray settings = Path("none.ini").toLocal8Bit();
+    const QByteArray input = Path("large.txt").toLocal8Bit();
+    const QByteArray output = Path("out.txt").toLocal8Bit();
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        const int out = open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        execl(program.constData(), program.constData(), "--settings", settings.constData(),
+              "--ephemeris", input.constData(), "--at", "2026-01-01T00:30", "--rate", nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    QCOMPARE(wait4(child, &status, 0, &usage), child);
+    QVERIFY(WIFEXITED(status));
+    const QByteArray said = ReadAll(Path("out.txt"));
+    QVERIFY2(WEXITSTATUS(status) == code, said.constData());
+    if (code == 0) QCOMPARE(said, QByteArray("1.250000 143.1301\n"));
+    const double seconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const qint64 peak = qint64(usage.ru_maxrss) * 1024;
+    qint64 limit = 4 * kLargeInput + 64 * 1024 * 1024;
+#ifdef PELINDRA_SANITIZED
+    // The address sanitizer's shadow and quarantine take memory of their own, and its checks
+    // time: the plain builds hold the figures.
+    limit *= 3;
+#endif
+    QVERIFY2(peak <= limit, qPrintable(QString("%1 MiB at most").arg(peak >> 20)));
+#ifndef PELINDRA_SANITIZED
+    QVERIFY2(seconds < 2, qPrintable(QString("%1 s").arg(seconds)));
+#endif
+    qInfo("%s: %lld MiB, %.2f s", kind.constData(), peak >> 20, seconds);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -84,6 +84,23 @@ const QByteArray kAcrossNorth =
              {" 2026-Dec-07 22:00     08 21 29.56 +60 00 00.0   1.0000000   359.00000",
               " 2026-Dec-07 22:10     08 21 29.56 +60 00 00.0   1.0000000   1.0000000"});
 
+// A Horizons table ending at `end` (inside its last row), without $$EOE.
+QByteArray CutAt(const QByteArray& table, const QByteArray& end) {
+    return table.left(table.indexOf(end) + end.size());
+}
+
+// Windows' "Unicode" text.
+QByteArray Utf16(const QByteArray& utf8, bool bigEndian, bool mark) {
+    QByteArray bytes;
+    if (mark) bytes += bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const QChar c : QString::fromUtf8(utf8)) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        bytes += bigEndian ? QByteArray{&high, 1} + QByteArray{&low, 1}
+                           : QByteArray{&low, 1} + QByteArray{&high, 1};
+    }
+    return bytes;
+}
+
 }  // namespace
 
 class TestEphemeris : public QObject {
@@ -103,6 +120,8 @@ class TestEphemeris : public QObject {
     void utcTimeText_data();
     void utcTimeText();
     void readsRecordedSamples();
+    void cutTablesAndHoles_data();
+    void cutTablesAndHoles();
 };
 
 void TestEphemeris::readsTables_data() {
@@ -199,6 +218,15 @@ void TestEphemeris::readsTables_data() {
     // What editors and clipboards do to a table.
     QTest::newRow("CR LF") << QByteArray(quantity3).replace("\n", "\r\n") << text << 1
                            << QByteArray("2026-12-07T21:30:15.250Z") << 1.0 << -0.5 << ra3 << 60.0;
+    QTest::newRow("CR only") << QByteArray(quantity3).replace("\n", "\r") << text << 1
+                             << QByteArray("2026-12-07T21:30:15.250Z") << 1.0 << -0.5 << ra3
+                             << 60.0;
+    QTest::newRow("UTF-16 LE with its mark")
+        << Utf16(quantity47, false, true) << text << 1 << QByteArray("2026-12-07T21:30:00Z") << 1.0
+        << sqrt3 << ra << -0.5;
+    QTest::newRow("UTF-16 BE without a mark, CR LF")
+        << Utf16(QByteArray(csvDegrees).replace("\n", "\r\n"), true, false) << csv << 1
+        << QByteArray("2026-12-07T21:30:15Z") << 1.0 << -0.5 << 125.37315 << 60.0;
     QTest::newRow("UTF-8 BOM") << "\xEF\xBB\xBF" + quantity47 << text << 1
                                << QByteArray("2026-12-07T21:30:00Z") << 1.0 << sqrt3 << ra << -0.5;
     QTest::newRow("tabs between fields")
@@ -298,6 +326,19 @@ void TestEphemeris::refusesTables_data() {
         << Horizons(kShortColumns, {QByteArray(row).replace("-30.00000", "     n.a."),
                                     QByteArray(row).replace(" 60.00000", "     n.a.")})
         << QByteArray("none of the table's 2 rows has a rate") << 11;
+    QTest::newRow("two rates at one time")
+        << Horizons(kShortColumns, {ShortRowAt(" 2026-Dec-07 21:20"), kShortRow,
+                                    QByteArray(kShortRow).replace("-30.00000", "-29.00000")})
+        << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
+    QTest::newRow("a rate and none at one time")
+        << Horizons(kShortColumns,
+                    {kShortRow, QByteArray(kShortRow).replace("-30.00000", "     n.a.")})
+        << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
+    QTest::newRow("every row cut")
+        << CutAt(Horizons(kShortColumns, {kShortRow}), kShortRow.left(40))
+        << QByteArray("the text seems cut off inside a row") << 11;
+    QTest::newRow("UTF-16 without a table")
+        << Utf16("no table\nhere\n", false, false) << QByteArray("read as UTF-16") << 0;
     QTest::newRow("no rows") << Horizons(kShortColumns, {})
                              << QByteArray("no rows between $$SOE and $$EOE") << 11;
 
@@ -583,6 +624,85 @@ void TestEphemeris::readsRecordedSamples() {
                                .arg(meanEast)
                                .arg(meanNorth)));
         }
+    }
+}
+
+void TestEphemeris::cutTablesAndHoles_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QByteArray>("last");  // the last row with a rate
+    QTest::addColumn<QByteArrayList>("holes");
+    QTest::addColumn<bool>("cut");
+
+    // Quantities 1, 3 and 47 as CSV; the third row's d(DEC)/dt is -120, so a text that stops
+    // after its "-1" must not give -1"/hr.
+    const QByteArray csv = Horizons(
+        " Date__(UT)__HR:MN, , , R.A._(ICRF), DEC_(ICRF), dRA*cosD, d(DEC)/dt, Sky_motion, "
+        "Sky_mot_PA,",
+        {" 2026-Dec-07 21:00,*,m, 08 21 29.56, +60 00 00.0, 60.00000, 0.00000, 1.0000000, "
+         "90.000000,",
+         " 2026-Dec-07 21:10,*,m, 08 21 29.56, +60 00 00.0, 60.00000, 60.00000, 1.4142136, "
+         "45.000000,",
+         " 2026-Dec-07 21:20,*,m, 08 21 29.56, +60 00 00.0, 120.00000, -120.00000, 2.8284271, "
+         "135.000000,"});
+    const QByteArray lastAt = "2026-12-07T21:10:00Z";
+    QTest::newRow("CSV cut inside its last rate")
+        << CutAt(csv, "120.00000, -1") << 2 << lastAt << QByteArrayList() << true;
+    QTest::newRow("CSV cut inside its last rate, a line end added")
+        << CutAt(csv, "120.00000, -1") + "\n"
+        << 2 << lastAt << QByteArrayList() << true;
+    QTest::newRow("CSV cut after its last field but before the row's end")
+        << CutAt(csv, "135.000000") << 2 << lastAt << QByteArrayList() << true;
+    QTest::newRow("CSV whole but for $$EOE")
+        << CutAt(csv, "135.000000,\n") << 3 << QByteArray("2026-12-07T21:20:00Z")
+        << QByteArrayList() << false;
+    const QByteArray text =
+        Horizons(kShortColumns,
+                 {ShortRowAt(" 2026-Dec-07 21:20"), ShortRowAt(" 2026-Dec-07 21:30"),
+                  QByteArray(ShortRowAt(" 2026-Dec-07 21:40")).replace("-30.00000", "-31.23456")});
+    QTest::newRow("text cut inside its last rate")
+        << CutAt(text, "-31.2") << 2 << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList()
+        << true;
+    QTest::newRow("text cut inside its last rate, CR LF added")
+        << QByteArray(CutAt(text, "-31.2") + "\n").replace("\n", "\r\n") << 2
+        << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList() << true;
+    QTest::newRow("text cut before its last rate, a line end added")
+        << CutAt(text, "21:40 *m  08 21 29.56 +60 00 00.0  60.00000") + "\n"
+        << 2 << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList() << true;
+    QTest::newRow("JSON reply around a cut table")
+        << ApiReply(CutAt(text, "-31.2")) << 2 << QByteArray("2026-12-07T21:30:00Z")
+        << QByteArrayList() << true;
+
+    QTest::newRow("n.a. and an overflow are holes")
+        << kGaps << 3 << QByteArray("2026-12-07T21:40:00Z")
+        << QByteArrayList{"2026-12-07T21:20:00Z", "2026-12-07T21:30:00Z"} << false;
+    QTest::newRow("identical rows at one time")
+        << Horizons(kShortColumns, {kShortRow, kShortRow}) << 2
+        << QByteArray("2026-12-07T21:30:00Z") << QByteArrayList() << false;
+}
+
+void TestEphemeris::cutTablesAndHoles() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, rows);
+    QFETCH(QByteArray, last);
+    QFETCH(QByteArrayList, holes);
+    QFETCH(bool, cut);
+
+    const auto read = ReadEphemeris(View(text));
+    const auto* error = std::get_if<ReadError>(&read);
+    QVERIFY2(!error, error ? error->message.c_str() : "");
+    const Table& table = std::get<Table>(read);
+    QCOMPARE(int(table.rows.size()), rows);
+    QCOMPARE(QByteArray::fromStdString(FormatUtcTime(table.rows.back().time)), last);
+    QByteArrayList holeTimes;
+    for (const UtcMs hole : table.holes)
+        holeTimes << QByteArray::fromStdString(FormatUtcTime(hole));
+    QCOMPARE(holeTimes, holes);
+    QCOMPARE(table.cutShort, cut);
+    // No row of a cut table keeps a shortened number.
+    for (const Row& row : table.rows) {
+        QVERIFY(std::fabs(row.northArcsecPerMinute) != 1.0 / 60);
+        QVERIFY(std::fabs(row.northArcsecPerMinute * 60 - 31.2) > 1e-9);
     }
 }
 

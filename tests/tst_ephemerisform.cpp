@@ -161,7 +161,9 @@ class Session : public ProgramRun {
     // The keys a user presses in the window in front, so shortcuts apply.
     void press(const QKeySequence& keys, QWidget* focus = nullptr) {
         form()->activateWindow();
-        if (!QTest::qWaitForWindowActive(form())) qWarning("main window not active");
+        if (!QTest::qWaitFor([this] { return QApplication::activeWindow() == form(); }, 2000)) {
+            qWarning("main window not active");
+        }
         if (focus) focus->setFocus();
         QTest::keySequence(QApplication::focusWidget(), keys);
     }
@@ -199,6 +201,17 @@ class Session : public ProgramRun {
             press(QKeySequence(Qt::CTRL | Qt::Key_V), box(qPrintable(way.mid(9))));
         } else {
             qWarning("no way %s", qPrintable(way));
+        }
+        // The window reads on another thread and shows the table when it is done.
+        if (!QTest::qWaitFor([this] { return !form()->property("readingEphemeris").toBool(); },
+                             20000)) {
+            qWarning("the ephemeris was not read within 20 s");
+        }
+        // As when the table showed at once: its window has come to the front.
+        if (ephemeris() &&
+            !QTest::qWaitFor([this] { return QApplication::activeWindow() == ephemeris(); },
+                             2000)) {
+            qWarning("the ephemeris window did not come to the front");
         }
     }
 
@@ -244,6 +257,8 @@ class TestEphemerisForm : public QObject {
     void wholeTime();
     void pasteOneLine_data();
     void pasteOneLine();
+    void readsWhileAnswering();
+    void cutTableSaid();
 };
 
 // ---- each format, each way in, Use
@@ -587,6 +602,56 @@ void TestEphemerisForm::loadFailures() {
         QVERIFY2(s.dialogs.errors[0].contains(error), qPrintable(s.dialogs.errors[0]));
     QVERIFY(!s.ephemeris());
     QCOMPARE(s.box("Motion")->text(), motionText);
+}
+
+// ---- a large file is read while the window goes on answering
+
+void TestEphemerisForm::readsWhileAnswering() {
+    Session s;
+    // Some 40 MiB of blank lines between the header and the rows.
+    QByteArray big = kHorizonsText;
+    big.insert(big.indexOf("$$SOE\n") + 6, QByteArray(40 << 20, '\n'));
+    const QString file = s.path("big.txt");
+    WriteAll(file, big);
+    big.clear();
+    big.squeeze();
+    s.now = At("2024-03-10T02:30:00Z");
+    s.start();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(5);
+    s.dialogs.ephemerisChosen = file;
+    s.get<QAction>("mnu_OpenEphemeris")->trigger();
+    // The menu command returns at once; the table comes later.
+    QVERIFY(!s.ephemeris());
+    QVERIFY(s.form()->property("readingEphemeris").toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(s.ephemeris(), 20000);
+    QVERIFY2(ticks > 0, "no timer ran while the file was read");
+    QCOMPARE(s.shown("target"), QString("12P/Pons-Brooks"));
+    QCOMPARE(s.dialogs.errors, QStringList{});
+}
+
+// A table whose text stops inside a row says so in its window.
+void TestEphemerisForm::cutTableSaid() {
+    Session s;
+    const QByteArray text = kHorizonsText.left(kHorizonsText.indexOf("$$EOE") - 5);
+    WriteAll(s.path("cut.txt"), text);
+    s.now = At("2024-03-10T02:00:00Z");
+    s.start();
+    s.load("open", s.path("cut.txt"), {});
+    QVERIFY(s.ephemeris());
+    auto* note = s.in<QLabel>("cutNote");
+    QVERIFY(note && note->isVisible());
+    QVERIFY2(note->text().startsWith("The text seems cut off inside a row: the table ends at its "
+                                     "last complete row, 2024-03-10T02:00:00Z"),
+             qPrintable(note->text()));
+    QCOMPARE(s.shown("step"), QString("60 minutes, 1 row"));
+
+    // A whole table shows no such line.
+    WriteAll(s.path("whole.txt"), kHorizonsText);
+    s.load("open", s.path("whole.txt"), {});
+    QVERIFY(!s.in<QLabel>("cutNote")->isVisible());
 }
 
 // ---- menus

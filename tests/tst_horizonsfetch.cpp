@@ -1,5 +1,7 @@
 // Fetching from the Horizons API against a stand-in server on 127.0.0.1 that answers with
 // recorded replies; nothing here reaches the internet.
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QDoubleSpinBox>
@@ -26,6 +28,14 @@
 using namespace Pelindra::Ephemeris;
 
 Q_DECLARE_METATYPE(HorizonsQuery)
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PELINDRA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PELINDRA_SANITIZED 1
+#endif
+#endif
 
 namespace {
 
@@ -108,13 +118,14 @@ QByteArray Body(const QByteArray& response) {
     return response.mid(response.indexOf("\r\n\r\n") + 4);
 }
 
-enum class Behaviour { Answer, Silent, Stall, Drip, CloseMidReply, Refuse };
+enum class Behaviour { Answer, Silent, Stall, Drip, CloseMidReply, Refuse, Flood };
 
 // A stand-in for the API: records each request's target ("/api/horizons.api?...") and
 // answers as told. Answer sends the response and closes; Silent reads and says nothing;
 // Stall sends the response (whose length promises more) and then nothing; Drip sends the
 // response and then a byte every 100 ms; CloseMidReply sends the response (whose length
-// promises more) and closes; Refuse listens on no port at all.
+// promises more) and closes; Refuse listens on no port at all; Flood sends a 200 reply in
+// chunks of 1 MiB, 256 in all, as fast as the connection takes them.
 class FakeHorizons : public QObject {
   public:
     FakeHorizons(Behaviour behaviour, QByteArray response)
@@ -166,6 +177,23 @@ class FakeHorizons : public QObject {
             case Behaviour::Stall:
                 socket->write(response_);
                 break;
+            case Behaviour::Flood: {
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                    "Transfer-Encoding: chunked\r\n\r\n");
+                const auto chunk = std::make_shared<QByteArray>(
+                    QByteArray::number(1 << 20, 16) + "\r\n" + QByteArray(1 << 20, ' ') + "\r\n");
+                const auto sent = std::make_shared<int>(0);
+                const auto more = [socket, chunk, sent] {
+                    while (socket->bytesToWrite() < 4 * chunk->size() && *sent < 256) {
+                        socket->write(*chunk);
+                        ++*sent;
+                    }
+                };
+                connect(socket, &QTcpSocket::bytesWritten, socket, more);
+                more();
+                break;
+            }
             case Behaviour::Silent:
             case Behaviour::Refuse:
                 break;
@@ -308,6 +336,22 @@ class TestHorizonsFetch : public QObject {
             << Behaviour::Drip << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100000000\r\n\r\n")
             << -1 << QStringList{"127.0.0.1", "64 MiB"};
 
+        QTest::newRow("endless reply in chunks")
+            << Behaviour::Flood << QByteArray() << -1 << QStringList{"127.0.0.1", "64 MiB"};
+        QTest::newRow("redirect to another port")
+            << Behaviour::Answer
+            << QByteArray(
+                   "HTTP/1.1 302 Found\r\nLocation: {other}\r\nContent-Length: 0\r\n"
+                   "Connection: close\r\n\r\n")
+            << -1 << QStringList{"Cannot fetch from 127.0.0.1", "another server"};
+        QTest::newRow("packed reply damaged")
+            << Behaviour::Answer
+            << QByteArray(
+                   "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                   "Content-Encoding: gzip\r\nContent-Length: 12\r\n"
+                   "Connection: close\r\n\r\nnot gzip at all")
+                   .chopped(3)
+            << -1 << QStringList{"Cannot fetch from 127.0.0.1", "came damaged"};
         QTest::newRow("connection refused")
             << Behaviour::Refuse << QByteArray() << -1
             << QStringList{"Cannot fetch from 127.0.0.1", "refused"};
@@ -333,6 +377,9 @@ class TestHorizonsFetch : public QObject {
         QFETCH(QByteArray, response);
         QFETCH(int, cancelAfterMs);
         QFETCH(QStringList, message);
+        // The place a redirect points to: a server that would answer.
+        FakeHorizons other(Behaviour::Answer, Http("200 OK", Result(kTable)));
+        response.replace("{other}", other.baseUrl().toUtf8());
         FakeHorizons server(behaviour, response);
         HorizonsFetch fetch(server.baseUrl(), kTimeouts);
         QSignalSpy succeeded(&fetch, &HorizonsFetch::succeeded);
@@ -355,6 +402,18 @@ class TestHorizonsFetch : public QObject {
                 QVERIFY2(reported.contains(fragment), qPrintable(reported));
         }
         QTRY_COMPARE(server.openConnections(), 0);
+        QCOMPARE(other.requests.size(), 0);
+        if (behaviour == Behaviour::Flood) {
+            // What came is held once, within the limit, not piled up behind it.
+            rusage usage{};
+            QCOMPARE(getrusage(RUSAGE_SELF, &usage), 0);
+            qint64 limit = 256;
+#ifdef PELINDRA_SANITIZED
+            limit *= 3;  // the address sanitizer's own memory
+#endif
+            QVERIFY2(usage.ru_maxrss / 1024 < limit,
+                     qPrintable(QString::number(usage.ru_maxrss / 1024) + " MiB"));
+        }
         if (cancelAfterMs >= 0) {
             // Nothing may follow a cancel, not even the timeouts it began with.
             QTest::qWait(static_cast<int>(kTimeouts.total.count()) + 200);

@@ -462,6 +462,8 @@ void TestLinksWindow::keepUpdated() {
     MainForm* form = run.start();
     run.dialogs.ephemerisChosen = run.path("2P.txt");
     form->findChild<QAction*>("mnu_OpenEphemeris")->trigger();
+    // The window reads the file on another thread.
+    QTRY_VERIFY(!form->property("readingEphemeris").toBool());
     QCOMPARE(run.dialogs.errors, QStringList());
     auto* timer = form->findChild<QTimer*>("Phd2KeepTimer");
     QVERIFY(timer);

@@ -195,6 +195,8 @@ class TestMpc : public QObject {
     void refused();
     void samples_data();
     void samples();
+    void cutAndHoles_data();
+    void cutAndHoles();
 };
 
 void TestMpc::rows_data() {
@@ -378,6 +380,10 @@ void TestMpc::refused_data() {
         << 1;
 
     // A row at fault, named by its line.
+    QTest::newRow("two motions at one time")
+        << QByteArray(kTotalPerMinute).replace("080000", "070000")
+        << "the table gives two different rates for 2022-06-02T07:00:00Z: keep one of those rows"
+        << 0;
     QTest::newRow("no such date")
         << QByteArray(kTotalPerMinute).replace("2022 06 02 070000", "2022 02 30 070000")
         << "no such date or time \"2022 02 30 070000\"" << 5;
@@ -479,6 +485,81 @@ void TestMpc::samples() {
         QVERIFY(std::fabs(rows[i].northArcsecPerMinute - table.rows[i].northArcsecPerMinute) <
                 0.002);
     }
+}
+
+void TestMpc::cutAndHoles_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("last");  // the last row with a motion
+    QTest::addColumn<double>("lastAngle");
+    QTest::addColumn<QStringList>("holes");
+    QTest::addColumn<bool>("cut");
+
+    // As the service printed 2008 TC3 minutes before impact: overflow marks between motions.
+    const QByteArray impact =
+        R"(Date       UT      R.A. (J2000) Decl.    Delta     r     El.    Ph.   V      Sky Motion
+            h m s                                                            "/hr     P.A.
+2008 10 07 024000 03 57 18.0 +23 24 40   0.00006 0.999  132.0  48.0  11.3871966.5    089.7
+2008 10 07 025000 08 00 22.2 +12 14 07   0.00004 0.999   74.6 105.4  12.4********    110.1
+2008 10 07 030000 12 08 52.4 -12 56 59   0.00005 0.999   12.9 167.1  23.5325022.4    289.7
+2008 10 07 031000 11 18 54.0 -08 15 25   0.00009 0.999   23.2 156.8  20.5********    112.0
+2008 10 07 032000 16 39 04.8 -23 07 11   0.00022 0.999   57.3 122.6  17.5176735.9    086.2
+)";
+    const QStringList impactHoles{"2008-10-07T02:50:00Z", "2008-10-07T03:10:00Z"};
+    QTest::newRow("overflow marks are holes")
+        << impact << 3 << "2008-10-07T03:20:00Z" << 86.2 << impactHoles << false;
+    QTest::newRow("overflow marks are holes, in a page")
+        << Page(impact) << 3 << "2008-10-07T03:20:00Z" << 86.2 << impactHoles << false;
+
+    // 2P/Encke's P.A. of 251.5 must not be read as 25.
+    const QByteArray encke =
+        R"(Date       UT      R.A. (J2000) Decl.    Delta     r     El.    Ph.   m1     Sky Motion
+            h m s                                                            "/hr     P.A.
+2018 07 30 174614 23 06 24.8 -05 08 06   3.181   4.026  141.6   9.0  22.6   27.93    251.6
+2018 07 31 174614 23 05 41.8 -05 11 41   3.173   4.028  142.7   8.8  22.6   28.54    251.5
+)";
+    const QByteArray cut = encke.left(encke.size() - 4);  // "251.5\n" less three characters
+    QTest::newRow("copied table cut three characters short")
+        << cut << 1 << "2018-07-30T17:46:14Z" << 251.6 << QStringList() << true;
+    QTest::newRow("copied table cut, a line end added")
+        << cut + "\n"
+        << 1 << "2018-07-30T17:46:14Z" << 251.6 << QStringList() << true;
+    QTest::newRow("copied table without its last line end")
+        << encke.left(encke.size() - 1) << 1 << "2018-07-30T17:46:14Z" << 251.6 << QStringList()
+        << true;
+    QTest::newRow("page cut inside the table")
+        << Page(encke).left(Page(encke).indexOf("251.5") + 3) << 1 << "2018-07-30T17:46:14Z"
+        << 251.6 << QStringList() << true;
+    QTest::newRow("whole copied table")
+        << encke << 2 << "2018-07-31T17:46:14Z" << 251.5 << QStringList() << false;
+    QTest::newRow("row without motions between two")
+        << QByteArray(encke).replace("22.6   27.93    251.6", "22.6") +
+               "2018 08 01 174614 23 04 57.9 -05 15 21   3.165   4.029  143.9   8.5  22.6   29.15  "
+               "  251.4\n"
+        << 2 << "2018-08-01T17:46:14Z" << 251.4 << QStringList{"2018-07-30T17:46:14Z"} << false;
+}
+
+void TestMpc::cutAndHoles() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, count);
+    QFETCH(QString, last);
+    QFETCH(double, lastAngle);
+    QFETCH(QStringList, holes);
+    QFETCH(bool, cut);
+
+    const auto result = Read(text);
+    QVERIFY2(std::holds_alternative<Table>(result), qPrintable(MessageOf(result)));
+    const Table& table = std::get<Table>(result);
+    QCOMPARE(int(table.rows.size()), count);
+    const Row& row = table.rows.back();
+    QCOMPARE(QString::fromStdString(FormatUtcTime(row.time)), last);
+    const double angle = std::atan2(row.eastArcsecPerMinute, row.northArcsecPerMinute) * 180 / M_PI;
+    QVERIFY2(std::fabs(std::remainder(angle - lastAngle, 360.0)) < 1e-9,
+             qPrintable(QString::number(angle)));
+    QStringList holeTimes;
+    for (const UtcMs hole : table.holes) holeTimes << QString::fromStdString(FormatUtcTime(hole));
+    QCOMPARE(holeTimes, holes);
+    QCOMPARE(table.cutShort, cut);
 }
 
 QTEST_GUILESS_MAIN(TestMpc)

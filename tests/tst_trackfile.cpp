@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QPointF>
 #include <QTemporaryDir>
@@ -1166,6 +1168,7 @@ void TestTrackFile::writeFailure_data() {
     QTest::newRow("proc") << "/proc/x.trk";
     QTest::newRow("name of a folder") << "sub";
     QTest::newRow("device full") << "dev/full";
+    QTest::newRow("pipe") << "pipe.trk";
 }
 
 void TestTrackFile::writeFailure() {
@@ -1185,12 +1188,22 @@ void TestTrackFile::writeFailure() {
     } else {
         QVERIFY(QFile::link("/dev/full", Path("dev/full")));
     }
+    // A reader on the pipe shows a write into it instead of waiting for ever.
+    const QByteArray pipe = Path("pipe.trk").toLocal8Bit();
+    QCOMPARE(mkfifo(pipe.constData(), 0600), 0);
+    const int reader = open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
     const QStringList before = Listing(dir_->path());
 
     TrackParams p = Example1();
     FakeUi ui;
     ui.choice = Path(name).toStdString();
-    QCOMPARE(SaveTrackFile(p, ui, "."), SaveResult::NotWritten);
+    const SaveResult saved = SaveTrackFile(p, ui, ".");
+    char buffer[16];
+    const ssize_t piped = read(reader, buffer, sizeof buffer);
+    close(reader);
+    QCOMPARE(saved, SaveResult::NotWritten);
+    QVERIFY2(piped <= 0, "the pipe was written to");
 
     QCOMPARE(ui.messages.size(), 1);
     QVERIFY2(ui.messages[0].contains(Path(name)), qPrintable(ui.messages[0]));

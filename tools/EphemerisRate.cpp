@@ -3,7 +3,10 @@
 #include <QDateTime>
 #include <charconv>
 
+#include "core/RegularFile.h"
 #include "ephemeris/Reader.h"
+#include "ephemeris/TableRules.h"
+#include "tools/Console.h"
 
 using namespace Pelindra::Ephemeris;
 
@@ -18,13 +21,23 @@ std::string Fixed(double value, int decimals) {
 
 }  // namespace
 
-std::variant<Rate, std::string> EphemerisRate(const std::string& file, std::optional<UtcMs> time) {
+std::variant<Table, std::string> ReadToolEphemeris(const std::string& file) {
     std::variant<Table, ReadError> read = ReadEphemerisFile(file);
     if (const auto* error = std::get_if<ReadError>(&read)) return error->message;
+    Table& table = std::get<Table>(read);
+    if (table.cutShort) {
+        Pelindra::Tools::PrintError(Pelindra::Core::InputName(file) + ": " + CutShortNote(table));
+    }
+    return std::move(table);
+}
+
+std::variant<Rate, std::string> EphemerisRate(const std::string& file, std::optional<UtcMs> time) {
+    std::variant<Table, std::string> read = ReadToolEphemeris(file);
+    if (const auto* error = std::get_if<std::string>(&read)) return *error;
     const UtcMs at = time ? *time : QDateTime::currentMSecsSinceEpoch();
     std::variant<Rate, std::string> rate = RateAt(std::get<Table>(read), at);
     if (auto* error = std::get_if<std::string>(&rate)) {
-        *error = (file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *error;
+        *error = Pelindra::Core::InputName(file) + ": " + *error;
     }
     return rate;
 }

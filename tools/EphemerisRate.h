@@ -6,6 +6,10 @@
 
 #include "ephemeris/Rate.h"
 
+// The ephemeris in `file` ("-": standard input). A table whose text seems cut is still used,
+// and said on standard error. On failure, a message naming the file.
+std::variant<Pelindra::Ephemeris::Table, std::string> ReadToolEphemeris(const std::string& file);
+
 // The rate the ephemeris in `file` ("-": standard input) gives at `time` (now when none).
 // On failure, a message naming the file (and the line at fault) or the time asked.
 std::variant<Pelindra::Ephemeris::Rate, std::string> EphemerisRate(

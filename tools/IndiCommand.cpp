@@ -5,10 +5,12 @@
 #include <string>
 
 #include "core/NumberReading.h"
+#include "core/RegularFile.h"
 #include "ephemeris/Reader.h"
 #include "links/HostPort.h"
 #include "links/IndiMount.h"
 #include "tools/Console.h"
+#include "tools/EphemerisRate.h"
 
 using namespace Pelindra::Tools;
 using namespace Pelindra::Links;
@@ -67,16 +69,14 @@ std::variant<SkyMotion, std::string> MotionFromOptions(
     }
     if (!parser.isSet("ephemeris")) return ObjectMotion(sources);
     const std::string file = parser.value("ephemeris").toStdString();
-    auto read = Pelindra::Ephemeris::ReadEphemerisFile(file);
-    if (const auto* error = std::get_if<Pelindra::Ephemeris::ReadError>(&read)) {
-        return error->message;
-    }
+    auto read = ReadToolEphemeris(file);
+    if (const auto* error = std::get_if<std::string>(&read)) return *error;
     sources.table = &std::get<Pelindra::Ephemeris::Table>(read);
     sources.ratesFromTable = true;
     sources.time = at ? *at : QDateTime::currentMSecsSinceEpoch();
     auto motion = ObjectMotion(sources);
     if (const auto* problem = std::get_if<std::string>(&motion)) {
-        return (file == "-" ? "standard input" : "\"" + file + "\"") + ": " + *problem;
+        return Pelindra::Core::InputName(file) + ": " + *problem;
     }
     return motion;
 }

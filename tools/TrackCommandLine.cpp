@@ -15,6 +15,7 @@
 #include "core/NumberReading.h"
 #include "core/NumberText.h"
 #include "core/Offsets.h"
+#include "core/RegularFile.h"
 #include "core/Rounding.h"
 #include "core/StoreNumber.h"
 #include "core/Validation.h"
@@ -408,9 +409,9 @@ int Run(const QCommandLineParser& parser) {
     std::optional<Table> followed;
     std::optional<double> declination;
     if (parser.isSet("follow")) {
-        auto read = ReadEphemerisFile(parser.value("ephemeris").toStdString());
-        if (const auto* error = std::get_if<ReadError>(&read)) {
-            PrintError(error->message);
+        auto read = ReadToolEphemeris(parser.value("ephemeris").toStdString());
+        if (const auto* error = std::get_if<std::string>(&read)) {
+            PrintError(*error);
             return kFailure;
         }
         followed = std::get<Table>(std::move(read));

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ephemeris/TableRules.h"
 #include "ephemeris/UtcTime.h"
 
 using namespace Pelindra::Ephemeris;
@@ -93,6 +94,10 @@ void EphemerisForm::buildControls() {
     note_->setObjectName("note");
     note_->setWordWrap(true);
     note_->hide();
+    cutNote_ = new QLabel;
+    cutNote_->setObjectName("cutNote");
+    cutNote_->setWordWrap(true);
+    cutNote_->hide();
     motionPerMinute_ = Value("motionPerMinute");
     motionPerHour_ = Value("motionPerHour");
     positionAngle_ = Value("positionAngle");
@@ -134,6 +139,7 @@ void EphemerisForm::buildControls() {
     addRow(Caption("Covers:"), span_);
     addRow(Caption("Step:"), step_);
     addRow(Caption("Read from:"), origin_);
+    grid->addWidget(cutNote_, row++, 1, 1, 2);
     grid->addWidget(Rule(), row++, 0, 1, 3);
     grid->addWidget(timeLabel, row, 0);
     grid->addLayout(timeRow, row++, 1, 1, 2);
@@ -186,6 +192,12 @@ void EphemerisForm::showTable(Table table, const QString& origin, std::optional<
     step_->setText(table_.step.empty() ? count
                                        : QString::fromStdString(table_.step) + ", " + count);
     origin_->setText(origin);
+    if (table_.cutShort) {
+        QString note = QString::fromStdString(CutShortNote(table_));
+        note[0] = note[0].toUpper();
+        cutNote_->setText(note + ".");
+    }
+    cutNote_->setVisible(table_.cutShort);
     if (rows > 0) {
         const UtcMs first = table_.rows.front().time;
         const UtcMs last = table_.rows.back().time;

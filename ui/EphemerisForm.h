@@ -74,6 +74,7 @@ class EphemerisForm : public QDialog {
     UtcTimeEdit* timeEdit_;
     QPushButton* now_;
     QLabel* note_;
+    QLabel* cutNote_;  // the text seems cut: where the table now ends
     QLabel* motionPerMinute_;
     QLabel* motionPerHour_;
     QLabel* positionAngle_;

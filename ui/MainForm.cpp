@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "core/IntervalRepair.h"
 #include "core/Offsets.h"
@@ -756,14 +758,30 @@ void MainForm::dropEvent(QDropEvent* event) {
     }
 }
 
+void MainForm::ReadEphemerisInBackground(std::function<std::variant<Table, ReadError>()> read,
+                                         std::function<void(std::variant<Table, ReadError>)> show) {
+    const int generation = ++ephemerisReads_;
+    setProperty("readingEphemeris", true);
+    auto* watcher = new QFutureWatcher<std::variant<Table, ReadError>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, show] {
+        watcher->deleteLater();
+        if (generation != ephemerisReads_) return;
+        setProperty("readingEphemeris", false);
+        show(watcher->future().takeResult());
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(read)));
+}
+
 void MainForm::LoadEphemerisFile(const QString& path) {
     const std::string file = path.toStdString();
-    auto result = ReadEphemerisFile(file);
-    if (auto* error = std::get_if<ReadError>(&result)) {
-        ShowError(error->message);
-        return;
-    }
-    ShowEphemeris(std::get<Table>(std::move(result)), QFileInfo(path).fileName(), file);
+    ReadEphemerisInBackground([file] { return ReadEphemerisFile(file); },
+                              [this, file, name = QFileInfo(path).fileName()](auto result) {
+                                  if (auto* error = std::get_if<ReadError>(&result)) {
+                                      ShowError(error->message);
+                                      return;
+                                  }
+                                  ShowEphemeris(std::get<Table>(std::move(result)), name, file);
+                              });
 }
 
 void MainForm::LoadEphemerisText(const QString& text, const QString& origin) {
@@ -774,14 +792,19 @@ void MainForm::LoadEphemerisText(const QString& text, const QString& origin) {
                   std::to_string(kEphemerisSizeLimit / (1024 * 1024)) + " MiB");
         return;
     }
-    auto result = ReadEphemeris(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-    if (auto* error = std::get_if<ReadError>(&result)) {
-        std::string where = "the " + name;
-        if (error->line > 0) where += ", line " + std::to_string(error->line);
-        ShowError(where + ": " + error->message);
-        return;
-    }
-    ShowEphemeris(std::get<Table>(std::move(result)), origin, {});
+    ReadEphemerisInBackground(
+        [bytes] {
+            return ReadEphemeris(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        },
+        [this, name, origin](auto result) {
+            if (auto* error = std::get_if<ReadError>(&result)) {
+                std::string where = "the " + name;
+                if (error->line > 0) where += ", line " + std::to_string(error->line);
+                ShowError(where + ": " + error->message);
+                return;
+            }
+            ShowEphemeris(std::get<Table>(std::move(result)), origin, {});
+        });
 }
 
 void MainForm::ShowEphemeris(Table table, const QString& origin, const std::string& file) {

@@ -4,7 +4,9 @@
 #include <QPalette>
 #include <QPointer>
 #include <QSet>
+#include <functional>
 #include <string>
+#include <variant>
 
 #include "core/TrackParams.h"
 #include "links/Phd2Rate.h"
@@ -143,6 +145,14 @@ class MainForm : public QMainWindow,
     void LoadEphemerisFile(const QString& path);
     // Text pasted or dropped; `origin` names it in the window and in messages.
     void LoadEphemerisText(const QString& text, const QString& origin);
+    // Reads on another thread, so the window answers while a large file is read; only the
+    // latest read is shown.
+    void ReadEphemerisInBackground(
+        std::function<std::variant<Pelindra::Ephemeris::Table, Pelindra::Ephemeris::ReadError>()>
+            read,
+        std::function<
+            void(std::variant<Pelindra::Ephemeris::Table, Pelindra::Ephemeris::ReadError>)>
+            show);
     void ShowEphemeris(Pelindra::Ephemeris::Table table, const QString& origin,
                        const std::string& file);
     void EphemerisTimeChosen();
@@ -170,7 +180,8 @@ class MainForm : public QMainWindow,
     std::optional<Pelindra::Settings::EphemerisMemory> rememberedEphemeris_;  // as read at start
     Pelindra::Settings::Preferences preferences_;  // as read at start, then as chosen
     std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;  // chosen in this run
-    QLabel* ephemerisSource_ = nullptr;                                   // made on the first Use
+    int ephemerisReads_ = 0;             // reads started, to know the latest
+    QLabel* ephemerisSource_ = nullptr;  // made on the first Use
     QVBoxLayout* statusLines_ = nullptr;
     QLabel* linkStatus_ = nullptr;
     QLabel* trackNotes_ = nullptr;  // what the last following track could not do; made when needed
