@@ -400,10 +400,11 @@ void TestEphemeris::rateAt_data() {
                               << 63.43494882292201 << QByteArray();
     QTest::newRow("between rows") << kGaps << QByteArray("2026-12-07T21:05") << 1.5811388300841898
                                   << 71.56505117707799 << QByteArray();
-    // Between 21:10 (2, 1) and 21:40 (4, 3): neither row without a rate is a zero.
+    // Between 21:10 and 21:40 lie rows of n.a. and an overflow: no rate is known there, so
+    // none is made up by interpolating across them.
     QTest::newRow("across n.a. and overflow")
-        << kGaps << QByteArray("2026-12-07T21:25") << std::sqrt(13.0) << 56.309932474020215
-        << QByteArray();
+        << kGaps << QByteArray("2026-12-07T21:25") << 0.0 << 0.0
+        << QByteArray("no rate from 2026-12-07T21:10:00Z to 2026-12-07T21:40:00Z");
     QTest::newRow("last row") << kGaps << QByteArray("2026-12-07T21:40") << 5.0 << 53.13010235415598
                               << QByteArray();
     QTest::newRow("before the span")
