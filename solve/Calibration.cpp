@@ -27,8 +27,8 @@ Sky FromPlane(const Sky& origin, double xiDegrees, double etaDegrees) {
     double ra = origin.ra + std::atan2(xi, denominator) / kRad;
     ra = std::fmod(ra, 360.0);
     if (ra < 0) ra += 360;
-    const double dec = std::atan2(std::sin(d0) + eta * std::cos(d0),
-                                  std::hypot(xi, denominator)) / kRad;
+    const double dec =
+        std::atan2(std::sin(d0) + eta * std::cos(d0), std::hypot(xi, denominator)) / kRad;
     return {ra, dec};
 }
 
@@ -38,7 +38,8 @@ void ToPlane(const Sky& origin, const Sky& point, double& xiDegrees, double& eta
     const double dra = (point.ra - origin.ra) * kRad;
     const double cosc = std::sin(d0) * std::sin(d) + std::cos(d0) * std::cos(d) * std::cos(dra);
     xiDegrees = std::cos(d) * std::sin(dra) / cosc / kRad;
-    etaDegrees = (std::cos(d0) * std::sin(d) - std::sin(d0) * std::cos(d) * std::cos(dra)) / cosc / kRad;
+    etaDegrees =
+        (std::cos(d0) * std::sin(d) - std::sin(d0) * std::cos(d) * std::cos(dra)) / cosc / kRad;
 }
 
 std::string FitsReason(int status) {
@@ -79,7 +80,8 @@ std::variant<Calibration, std::string> ReadWcsCalibration(const std::string& pat
     auto number = [&](const char* key) -> std::optional<double> {
         double value = 0;
         int keyStatus = 0;
-        if (fits_read_key(file, TDOUBLE, key, &value, nullptr, &keyStatus) != 0) return std::nullopt;
+        if (fits_read_key(file, TDOUBLE, key, &value, nullptr, &keyStatus) != 0)
+            return std::nullopt;
         if (!std::isfinite(value)) return std::nullopt;
         return value;
     };

@@ -69,8 +69,8 @@ std::optional<double> KeywordNumber(fitsfile* file, const char* name) {
 // "12 34 56.7", "12:34:56.7" or "-05 23 10" as a number of hours or degrees, with
 // `sexagesimal` set; a plain number as itself.
 std::optional<double> Sexagesimal(const std::string& text, bool& sexagesimal) {
-    QStringList parts =
-        QString::fromStdString(text).split(QRegularExpression("[\\s:hdms°'\"]+"), Qt::SkipEmptyParts);
+    QStringList parts = QString::fromStdString(text).split(QRegularExpression("[\\s:hdms°'\"]+"),
+                                                           Qt::SkipEmptyParts);
     sexagesimal = parts.size() > 1;
     if (parts.isEmpty() || parts.size() > 3) return std::nullopt;
     const bool negative = parts.front().startsWith('-');

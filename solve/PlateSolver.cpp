@@ -17,6 +17,9 @@ constexpr double kScaleMargin = 0.25;
 // How far from the hinted position the search goes: a mount's pointing or an ephemeris
 // may be off by a good part of a degree, a frame's centre from its keywords by more.
 constexpr double kSearchRadiusDegrees = 5;
+// Frames at least this large on both sides are halved for finding their stars: four times
+// fewer pixels to search, and a guide camera's stars still cover several of them.
+constexpr int kDownsampleFromPixels = 700;
 // The solver's output kept for the reason of a failure.
 constexpr qsizetype kOutputKeptBytes = 4096;
 
@@ -92,8 +95,9 @@ void PlateSolver::Start(const Frame& frame, const SolveHints& hints,
 
     const QString program = SolverProgram();
     if (program.isEmpty()) {
-        Fail("The plate solver is not installed: it comes with Debian's astrometry.net package "
-             "and its index files (astrometry-data-tycho2-10-19 and astrometry-data-tycho2-09).");
+        Fail(
+            "The plate solver is not installed: it comes with Debian's astrometry.net package "
+            "and its index files (astrometry-data-tycho2-10-19 and astrometry-data-tycho2-09).");
         return;
     }
     folder_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/pelindra-solve-XXXXXX");
@@ -108,19 +112,34 @@ void PlateSolver::Start(const Frame& frame, const SolveHints& hints,
     }
 
     QStringList arguments = {
-        "--overwrite",  "--no-plots",   "--new-fits", "none",        "--crpix-center",
-        "--dir",        folder_->path(), "--temp-dir", folder_->path(), "--wcs",
-        "solution.wcs", "--cpulimit",
-        QString::number(std::max<long long>(1, std::chrono::duration_cast<std::chrono::seconds>(limit).count())),
+        "--overwrite",
+        "--no-plots",
+        "--new-fits",
+        "none",
+        "--crpix-center",
+        "--dir",
+        folder_->path(),
+        "--temp-dir",
+        folder_->path(),
+        "--wcs",
+        "solution.wcs",
+        "--cpulimit",
+        QString::number(std::max<long long>(
+            1, std::chrono::duration_cast<std::chrono::seconds>(limit).count())),
     };
     if (hints.arcsecPerPixel) {
-        arguments << "--scale-units" << "arcsecperpix"
+        arguments << "--scale-units"
+                  << "arcsecperpix"
                   << "--scale-low" << Number(*hints.arcsecPerPixel * (1 - kScaleMargin))
                   << "--scale-high" << Number(*hints.arcsecPerPixel * (1 + kScaleMargin));
     }
     if (hints.raDegrees && hints.decDegrees) {
         arguments << "--ra" << Number(*hints.raDegrees) << "--dec" << Number(*hints.decDegrees)
                   << "--radius" << Number(kSearchRadiusDegrees);
+    }
+    if (frame.width >= kDownsampleFromPixels && frame.height >= kDownsampleFromPixels) {
+        arguments << "--downsample"
+                  << "2";
     }
     arguments << image;
 
@@ -161,9 +180,10 @@ void PlateSolver::Finished(int exitCode, QProcess::ExitStatus status) {
         return;
     }
     if (!QFileInfo::exists(wcs)) {
-        Fail("No stars of the catalogue could be matched with this frame, so it could not be "
-             "solved. A field smaller than the installed index files reach, a wrong pixel "
-             "size or a frame without sharp stars is the usual cause.");
+        Fail(
+            "No stars of the catalogue could be matched with this frame, so it could not be "
+            "solved. A field smaller than the installed index files reach, a wrong pixel "
+            "size or a frame without sharp stars is the usual cause.");
         return;
     }
     auto calibration = ReadWcsCalibration(wcs.toStdString(), width_, height_);

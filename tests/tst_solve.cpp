@@ -34,7 +34,8 @@ QPointF StarDrift(const double cd[2][2], double arcsecPerInterval, double pa) {
     const double east = -arcsecPerInterval * std::sin(pa * std::numbers::pi / 180) / 3600;
     const double north = -arcsecPerInterval * std::cos(pa * std::numbers::pi / 180) / 3600;
     const double det = cd[0][0] * cd[1][1] - cd[0][1] * cd[1][0];
-    return {(cd[1][1] * east - cd[0][1] * north) / det, (-cd[1][0] * east + cd[0][0] * north) / det};
+    return {(cd[1][1] * east - cd[0][1] * north) / det,
+            (-cd[1][0] * east + cd[0][0] * north) / det};
 }
 
 // The processes of a process group that still run; killed ones that no parent has reaped
@@ -49,7 +50,9 @@ QStringList RunningInGroup(qint64 group) {
         // pid (comm) state ppid pgrp ...: the name may hold blanks, so count from its end.
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 2 && fields[2].toLongLong() == group && fields[0] != "Z") {
-            running << pid + " " + line.mid(line.indexOf('('), line.lastIndexOf(')') - line.indexOf('(') + 1);
+            running << pid + " " +
+                           line.mid(line.indexOf('('),
+                                    line.lastIndexOf(')') - line.indexOf('(') + 1);
         }
     }
     return running;
@@ -127,18 +130,18 @@ void TestSolve::calibrationRule_data() {
 
     for (double angle : {30.0, 135.0, 200.5, 315.25}) {
         const QByteArray a = QByteArray::number(angle);
-        QTest::newRow(a + " plain, GEM west") << angle << false << false << PierSide::West
-                                              << QList<int>{0, 0, 1, 1};
-        QTest::newRow(a + " mirrored, GEM west") << angle << true << false << PierSide::West
-                                                 << QList<int>{1, 0, 0, 1};
-        QTest::newRow(a + " plain, GEM east") << angle << false << false << PierSide::East
-                                              << QList<int>{1, 1, 0, 0};
-        QTest::newRow(a + " mirrored, GEM east") << angle << true << false << PierSide::East
-                                                 << QList<int>{0, 1, 1, 0};
-        QTest::newRow(a + " plain, fork") << angle << false << true << PierSide::East
-                                          << QList<int>{0, 0, 1, 1};
-        QTest::newRow(a + " mirrored, fork") << angle << true << true << PierSide::West
-                                             << QList<int>{1, 0, 1, 1};
+        QTest::newRow(a + " plain, GEM west")
+            << angle << false << false << PierSide::West << QList<int>{0, 0, 1, 1};
+        QTest::newRow(a + " mirrored, GEM west")
+            << angle << true << false << PierSide::West << QList<int>{1, 0, 0, 1};
+        QTest::newRow(a + " plain, GEM east")
+            << angle << false << false << PierSide::East << QList<int>{1, 1, 0, 0};
+        QTest::newRow(a + " mirrored, GEM east")
+            << angle << true << false << PierSide::East << QList<int>{0, 1, 1, 0};
+        QTest::newRow(a + " plain, fork")
+            << angle << false << true << PierSide::East << QList<int>{0, 0, 1, 1};
+        QTest::newRow(a + " mirrored, fork")
+            << angle << true << true << PierSide::West << QList<int>{1, 0, 1, 1};
     }
 }
 
@@ -185,14 +188,15 @@ void TestSolve::calibrationRule() {
             const auto offset = OffsetFor(params, params.Motion, static_cast<float>(pa), 20);
             QVERIFY(offset);
             const QPointF drift = StarDrift(turned, 90.0 * 20 / 60, pa);
-            QVERIFY2(std::fabs(offset->x - drift.x()) < 0.01 && std::fabs(offset->y - drift.y()) < 0.01,
-                     qPrintable(QString("PA %1 on the %2 side: offset %3 %4, stars drift %5 %6")
-                                    .arg(pa)
-                                    .arg(now == PierSide::West ? "West" : "East")
-                                    .arg(offset->x)
-                                    .arg(offset->y)
-                                    .arg(drift.x())
-                                    .arg(drift.y())));
+            QVERIFY2(
+                std::fabs(offset->x - drift.x()) < 0.01 && std::fabs(offset->y - drift.y()) < 0.01,
+                qPrintable(QString("PA %1 on the %2 side: offset %3 %4, stars drift %5 %6")
+                               .arg(pa)
+                               .arg(now == PierSide::West ? "West" : "East")
+                               .arg(offset->x)
+                               .arg(offset->y)
+                               .arg(drift.x())
+                               .arg(drift.y())));
         }
     }
 }
@@ -201,16 +205,26 @@ void TestSolve::readFrame_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("refusal");  // empty: read
 
-    QTest::newRow("16-bit") << "ushort" << "";
-    QTest::newRow("float") << "float" << "";
-    QTest::newRow("cube, first plane") << "cube" << "";
-    QTest::newRow("8-bit") << "byte" << "8-bit integers";
-    QTest::newRow("64-bit float") << "double" << "64-bit floating-point";
-    QTest::newRow("one dimension") << "line" << "1 dimensions";
-    QTest::newRow("text") << "text" << "is not a FITS file";
-    QTest::newRow("missing") << "missing" << "does not exist";
-    QTest::newRow("folder") << "folder" << "is not a file";
-    QTest::newRow("pipe") << "pipe" << "is not a file";
+    QTest::newRow("16-bit") << "ushort"
+                            << "";
+    QTest::newRow("float") << "float"
+                           << "";
+    QTest::newRow("cube, first plane") << "cube"
+                                       << "";
+    QTest::newRow("8-bit") << "byte"
+                           << "8-bit integers";
+    QTest::newRow("64-bit float") << "double"
+                                  << "64-bit floating-point";
+    QTest::newRow("one dimension") << "line"
+                                   << "1 dimensions";
+    QTest::newRow("text") << "text"
+                          << "is not a FITS file";
+    QTest::newRow("missing") << "missing"
+                             << "does not exist";
+    QTest::newRow("folder") << "folder"
+                            << "is not a file";
+    QTest::newRow("pipe") << "pipe"
+                          << "is not a file";
 }
 
 void TestSolve::readFrame() {
@@ -288,15 +302,24 @@ void TestSolve::solveFrames_data() {
     QTest::addColumn<bool>("mirrored");
     QTest::addColumn<bool>("floatPixels");
     QTest::addColumn<bool>("keywords");
+    QTest::addColumn<QSize>("size");  // under 700 pixels high, its stars are found unhalved
 
-    QTest::newRow("Lynx, 16-bit, 12 deg") << 120.0 << 30.0 << 6.0 << 12.0 << false << false << true;
-    QTest::newRow("Lynx, float, mirrored, 101 deg") << 120.0 << 30.0 << 6.0 << 101.0 << true << true << true;
-    QTest::newRow("Auriga, 16-bit, 197 deg") << 80.0 << 42.0 << 5.5 << 197.0 << false << false << false;
-    QTest::newRow("Auriga, float, mirrored, 284 deg") << 80.0 << 42.0 << 6.5 << 284.0 << true << true << true;
-    QTest::newRow("Virgo, float, 333 deg") << 190.0 << -3.0 << 6.0 << 333.0 << false << true << true;
-    QTest::newRow("Virgo, 16-bit, mirrored, 47 deg") << 190.0 << -3.0 << 6.0 << 47.0 << true << false << false;
-    QTest::newRow("Cepheus, 16-bit, 160 deg") << 330.0 << 70.0 << 7.0 << 160.0 << false << false << true;
-    QTest::newRow("Cepheus, 16-bit, mirrored, 250 deg") << 330.0 << 70.0 << 7.0 << 250.0 << true << false << true;
+    QTest::newRow("Lynx, 16-bit, 12 deg")
+        << 120.0 << 30.0 << 6.0 << 12.0 << false << false << true << QSize(1024, 768);
+    QTest::newRow("Lynx, float, mirrored, 101 deg")
+        << 120.0 << 30.0 << 6.0 << 101.0 << true << true << true << QSize(1024, 768);
+    QTest::newRow("Auriga, 16-bit, 197 deg")
+        << 80.0 << 42.0 << 5.5 << 197.0 << false << false << false << QSize(1024, 768);
+    QTest::newRow("Auriga, float, mirrored, 284 deg")
+        << 80.0 << 42.0 << 6.5 << 284.0 << true << true << true << QSize(1024, 768);
+    QTest::newRow("Virgo, float, 333 deg")
+        << 190.0 << -3.0 << 6.0 << 333.0 << false << true << true << QSize(1024, 768);
+    QTest::newRow("Virgo, 16-bit, mirrored, 47 deg")
+        << 190.0 << -3.0 << 6.0 << 47.0 << true << false << false << QSize(1024, 768);
+    QTest::newRow("Cepheus, 16-bit, 160 deg")
+        << 330.0 << 70.0 << 7.0 << 160.0 << false << false << true << QSize(720, 540);
+    QTest::newRow("Cepheus, 16-bit, mirrored, 250 deg")
+        << 330.0 << 70.0 << 7.0 << 250.0 << true << false << true << QSize(720, 540);
 }
 
 void TestSolve::solveFrames() {
@@ -307,6 +330,7 @@ void TestSolve::solveFrames() {
     QFETCH(bool, mirrored);
     QFETCH(bool, floatPixels);
     QFETCH(bool, keywords);
+    QFETCH(QSize, size);
 
     SkyFrameSpec spec;
     spec.ra = ra;
@@ -315,8 +339,8 @@ void TestSolve::solveFrames() {
     spec.cameraAngle = angle;
     spec.mirrored = mirrored;
     spec.floatPixels = floatPixels;
-    spec.width = 1024;
-    spec.height = 768;
+    spec.width = size.width();
+    spec.height = size.height();
     spec.seed = static_cast<unsigned>(angle);
     if (keywords) {
         spec.pixscaleKeyword = scale * 1.1;  // a rough figure from the capture program
@@ -346,7 +370,7 @@ void TestSolve::solveFrames() {
     QVERIFY2(std::fabs(c.centreDecDegrees - dec) < 0.01 &&
                  AngleGap(c.centreRaDegrees, ra) * std::cos(dec * std::numbers::pi / 180) < 0.01,
              qPrintable(QString("centre %1 %2").arg(c.centreRaDegrees).arg(c.centreDecDegrees)));
-    QVERIFY(std::fabs(c.fieldWidthDegrees - 1024 * scale / 3600) < 0.01);
+    QVERIFY(std::fabs(c.fieldWidthDegrees - size.width() * scale / 3600) < 0.01);
     QVERIFY(!outcome.folder.isEmpty());
     QVERIFY(!QFileInfo::exists(outcome.folder));
 }
@@ -366,8 +390,7 @@ void TestSolve::noiseRefused() {
     QVERIFY(!outcome.calibration);
     QVERIFY2(outcome.elapsedMs < 62000, qPrintable(QString::number(outcome.elapsedMs)));
     qInfo("refused in %.1f s: %s", outcome.elapsedMs / 1000.0, qPrintable(outcome.reason));
-    QVERIFY2(outcome.reason.contains("could not be solved"),
-             qPrintable(outcome.reason));
+    QVERIFY2(outcome.reason.contains("could not be solved"), qPrintable(outcome.reason));
     QVERIFY(!QFileInfo::exists(outcome.folder));
 }
 
@@ -388,8 +411,9 @@ void TestSolve::timeLimitStopsSolver() {
     QVERIFY2(outcome.elapsedMs >= 2900 && outcome.elapsedMs < 8000,
              qPrintable(QString::number(outcome.elapsedMs)));
     QVERIFY(outcome.pid > 0);
-    // No process of the solver's group is left running.
-    QCOMPARE(RunningInGroup(outcome.pid), QStringList());
+    // Every process of the solver's group was sent SIGKILL; one busy reading the disk dies
+    // as soon as that read ends.
+    QTRY_COMPARE_WITH_TIMEOUT(RunningInGroup(outcome.pid), QStringList(), 3000);
     QVERIFY(!QFileInfo::exists(outcome.folder));
 }
 
@@ -439,7 +463,8 @@ void TestSolve::commandLine() {
     const QString saved = QString::fromUtf8(file.readAll());
     QVERIFY2(saved.contains("PixelSize=" + match.captured(1).remove(QRegularExpression("0+$"))),
              qPrintable(saved));
-    QVERIFY2(saved.contains("[Camera]\r\nAngle=" + match.captured(2).remove(QRegularExpression("\\.?0+$"))),
+    QVERIFY2(saved.contains("[Camera]\r\nAngle=" +
+                            match.captured(2).remove(QRegularExpression("\\.?0+$"))),
              qPrintable(saved));
     QVERIFY2(saved.contains("Ra Direction East=1") && saved.contains("Dec Direction East=0") &&
                  saved.contains("RA Direction West=0") && saved.contains("Dec Direction West=1") &&

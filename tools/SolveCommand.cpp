@@ -55,10 +55,11 @@ std::optional<std::string> SolveOptionsProblem(const QCommandLineParser& parser)
         if (parser.isSet("save")) return "--save goes with --solve";
         return std::nullopt;
     }
-    for (const char* other : {"output", "offsets", "plot", "ephemeris", "at", "rate", "follow",
-                              "phd2", "indi"}) {
+    for (const char* other :
+         {"output", "offsets", "plot", "ephemeris", "at", "rate", "follow", "phd2", "indi"}) {
         if (parser.isSet(other)) {
-            return std::string("--solve prints the calibration of a frame: it does not go with --") +
+            return std::string(
+                       "--solve prints the calibration of a frame: it does not go with --") +
                    other;
         }
     }
@@ -95,8 +96,8 @@ int RunSolveCommand(const QCommandLineParser& parser, const TrackParams& params,
 
     if (parser.isSet("save")) {
         // The side named on the command line, else the frame's, else the settings'.
-        const PierSide side = parser.isSet("side") || !frame.pierSide ? RecordPierSide(params)
-                                                                      : *frame.pierSide;
+        const PierSide side =
+            parser.isSet("side") || !frame.pierSide ? RecordPierSide(params) : *frame.pierSide;
         if (const int status =
                 SaveCalibration(*found, side, params, parser.isSet("mount"), settingsPath)) {
             return status;

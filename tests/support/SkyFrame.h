@@ -32,10 +32,10 @@ inline std::vector<SkyStar> CatalogueStars(double ra, double dec, double radius)
     for (const QString& index : indexes) {
         const QString table = dir.filePath(index + ".rd.fits");
         QProcess query;
-        query.start("query-starkd", {"-r", QString::number(ra, 'f', 8), "-d",
-                                     QString::number(dec, 'f', 8), "-R",
-                                     QString::number(radius, 'f', 8), "-T", "-o", table,
-                                     "/usr/share/astrometry/" + index});
+        query.start(
+            "query-starkd",
+            {"-r", QString::number(ra, 'f', 8), "-d", QString::number(dec, 'f', 8), "-R",
+             QString::number(radius, 'f', 8), "-T", "-o", table, "/usr/share/astrometry/" + index});
         if (!query.waitForFinished(30000) || query.exitCode() != 0) continue;
         fitsfile* file = nullptr;
         int status = 0;
@@ -50,7 +50,8 @@ inline std::vector<SkyStar> CatalogueStars(double ra, double dec, double radius)
         fits_get_colnum(file, CASEINSEN, const_cast<char*>("MAG_VT"), &magColumn, &status);
         std::vector<double> ras(rows), decs(rows), mags(rows);
         if (rows > 0) {
-            fits_read_col(file, TDOUBLE, raColumn, 1, 1, rows, nullptr, ras.data(), nullptr, &status);
+            fits_read_col(file, TDOUBLE, raColumn, 1, 1, rows, nullptr, ras.data(), nullptr,
+                          &status);
             fits_read_col(file, TDOUBLE, decColumn, 1, 1, rows, nullptr, decs.data(), nullptr,
                           &status);
             fits_read_col(file, TDOUBLE, magColumn, 1, 1, rows, nullptr, mags.data(), nullptr,
@@ -83,8 +84,8 @@ struct SkyFrameSpec {
     int width = 1280;
     int height = 960;
     bool floatPixels = false;
-    bool cube = false;         // a second plane of noise after the frame
-    bool noStars = false;      // noise alone
+    bool cube = false;     // a second plane of noise after the frame
+    bool noStars = false;  // noise alone
     unsigned seed = 1;
     // Header keywords, written when set.
     std::optional<double> pixscaleKeyword;
@@ -120,8 +121,9 @@ inline bool WriteSkyFrame(const QString& path, const SkyFrameSpec& spec, QString
         for (int y = std::max(0, int(py) - r); y <= std::min(h - 1, int(py) + r); ++y) {
             for (int x = std::max(0, int(px) - r); x <= std::min(w - 1, int(px) + r); ++x) {
                 const double d2 = (x - px) * (x - px) + (y - py) * (y - py);
-                image[static_cast<std::size_t>(y) * w + x] += static_cast<float>(
-                    flux / (2 * std::numbers::pi * sigma * sigma) * std::exp(-d2 / (2 * sigma * sigma)));
+                image[static_cast<std::size_t>(y) * w + x] +=
+                    static_cast<float>(flux / (2 * std::numbers::pi * sigma * sigma) *
+                                       std::exp(-d2 / (2 * sigma * sigma)));
             }
         }
     };
@@ -136,10 +138,12 @@ inline bool WriteSkyFrame(const QString& path, const SkyFrameSpec& spec, QString
         const double d0 = spec.dec * rad;
         for (const SkyStar& star : stars) {
             const double d = star.dec * rad, dra = (star.ra - spec.ra) * rad;
-            const double cosc = std::sin(d0) * std::sin(d) + std::cos(d0) * std::cos(d) * std::cos(dra);
+            const double cosc =
+                std::sin(d0) * std::sin(d) + std::cos(d0) * std::cos(d) * std::cos(dra);
             const double xi = std::cos(d) * std::sin(dra) / cosc / rad;
             const double eta =
-                (std::cos(d0) * std::sin(d) - std::sin(d0) * std::cos(d) * std::cos(dra)) / cosc / rad;
+                (std::cos(d0) * std::sin(d) - std::sin(d0) * std::cos(d) * std::cos(dra)) / cosc /
+                rad;
             // The inverse of CD takes the plane back to pixels about the centre.
             const double dx = (cd[1][1] * xi - cd[0][1] * eta) / det;
             const double dy = (-cd[1][0] * xi + cd[0][0] * eta) / det;
@@ -151,12 +155,13 @@ inline bool WriteSkyFrame(const QString& path, const SkyFrameSpec& spec, QString
         // Stars fainter than the catalogue's, which the solver must see past.
         std::uniform_real_distribution<double> across(0, w), down(0, h), faint(11.5, 13.5);
         for (int i = 0; i < 120; ++i) {
-            drawStar(across(random), down(random), 150000 * std::pow(10, -0.4 * (faint(random) - 9)),
-                     1.4);
+            drawStar(across(random), down(random),
+                     150000 * std::pow(10, -0.4 * (faint(random) - 9)), 1.4);
         }
         // A comet: a bright diffuse head with a tail.
         const double cx = w * 0.3, cy = h * 0.6;
-        for (int i = 0; i < 40; ++i) drawStar(cx + i * 2.0, cy - i * 1.0, 60000.0 / (1 + i), 4 + i * 0.2);
+        for (int i = 0; i < 40; ++i)
+            drawStar(cx + i * 2.0, cy - i * 1.0, 60000.0 / (1 + i), 4 + i * 0.2);
     }
     if (starsDrawn) *starsDrawn = drawn;
 
