@@ -149,6 +149,21 @@ std::string CalibrationLine(const Calibration& calibration) {
         .toStdString();
 }
 
+SkyDirections NorthAndEast(const Calibration& calibration) {
+    // The inverse of CD takes a step on the sky (east, north) to a step in pixels.
+    const CdMatrix& cd = calibration.cd;
+    const double det = cd.Determinant();
+    auto unit = [](double x, double y, double& ux, double& uy) {
+        const double length = std::hypot(x, y);
+        ux = length > 0 ? x / length : 0;
+        uy = length > 0 ? y / length : 0;
+    };
+    SkyDirections d;
+    unit(-cd.cd12 / det, cd.cd11 / det, d.northX, d.northY);
+    unit(cd.cd22 / det, -cd.cd21 / det, d.eastX, d.eastY);
+    return d;
+}
+
 PierSide RecordPierSide(const Core::TrackParams& params) {
     return params.EastWest != 0 ? PierSide::West : PierSide::East;
 }

@@ -56,6 +56,14 @@ struct Calibration {
 void ApplyCalibration(Core::TrackParams& params, const Calibration& calibration,
                       PierSide frameSide);
 
+// Sky north and east at the frame's centre as unit steps in pixels: x along +X (columns),
+// y along +Y (rows in file order).
+struct SkyDirections {
+    double northX = 0, northY = 0;
+    double eastX = 0, eastY = 0;
+};
+[[nodiscard]] SkyDirections NorthAndEast(const Calibration& calibration);
+
 // The pier side the record's East/West choice names.
 [[nodiscard]] PierSide RecordPierSide(const Core::TrackParams& params);
 

@@ -195,6 +195,23 @@ std::variant<Frame, std::string> ReadFitsFrame(const std::string& path) {
     return frame;
 }
 
+DisplayLevels DisplayLevelsFor(const Frame& frame) {
+    // A sample of at most about 100000 pixels is enough for the levels.
+    std::vector<float> sample;
+    const std::size_t step = std::max<std::size_t>(1, frame.pixels.size() / 100000);
+    for (std::size_t i = 0; i < frame.pixels.size(); i += step) sample.push_back(frame.pixels[i]);
+    if (sample.empty()) return {};
+    auto at = [&](double fraction) {
+        const auto n = static_cast<std::size_t>(fraction * static_cast<double>(sample.size() - 1));
+        std::nth_element(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n),
+                         sample.end());
+        return sample[n];
+    };
+    DisplayLevels levels{at(0.25), at(0.998)};
+    if (!(levels.white > levels.black)) levels.white = levels.black + 1;
+    return levels;
+}
+
 std::optional<std::string> WriteFitsPixels(const std::string& path, const Frame& frame) {
     FitsFile file;
     int status = 0;

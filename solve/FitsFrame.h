@@ -31,6 +31,14 @@ inline constexpr long long kMaxFramePixels = 64LL * 1024 * 1024;
 // plane of a cube. Anything else, or a file that cannot be read, gives the reason.
 [[nodiscard]] std::variant<Frame, std::string> ReadFitsFrame(const std::string& path);
 
+// The pixel values shown as black and white: the sky's background near black, the brighter
+// stars white, whatever the camera's range.
+struct DisplayLevels {
+    float black = 0;
+    float white = 1;
+};
+[[nodiscard]] DisplayLevels DisplayLevelsFor(const Frame& frame);
+
 // The pixels alone as a 32-bit float FITS image, for the solver: none of the original
 // header (an old WCS, odd keywords) can then mislead it. The reason when that fails.
 [[nodiscard]] std::optional<std::string> WriteFitsPixels(const std::string& path,

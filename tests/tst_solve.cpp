@@ -1,8 +1,12 @@
 // Calibration from the sky: reading guide frames, the real solver (Debian's astrometry.net
 // with its Tycho-2 index files) on frames of the real sky made with a known geometry, the
 // rule that turns a solution into the settings, and pelindra-track --solve.
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -13,6 +17,7 @@
 #include "solve/FitsFrame.h"
 #include "solve/PlateSolver.h"
 #include "tests/support/SkyFrame.h"
+#include "ui/CalibrateDialog.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::Solve;
@@ -104,6 +109,10 @@ class TestSolve : public QObject {
     void noiseRefused();
     void timeLimitStopsSolver();
     void commandLine();
+    void skyDirections_data();
+    void skyDirections();
+    void dialogShowsAndApplies();
+    void dialogCancels();
 
   private:
     QTemporaryDir dir_;
@@ -481,5 +490,137 @@ void TestSolve::commandLine() {
     QVERIFY2(err.contains("--save goes with --solve"), qPrintable(err));
 }
 
-QTEST_GUILESS_MAIN(TestSolve)
+// North and east in pixels, worked out by hand: +Y points at the camera angle, +X 90
+// degrees east of it (west when mirrored).
+void TestSolve::skyDirections_data() {
+    QTest::addColumn<double>("angle");
+    QTest::addColumn<bool>("mirrored");
+    QTest::addColumn<QPointF>("north");
+    QTest::addColumn<QPointF>("east");
+    QTest::newRow("+Y north") << 0.0 << false << QPointF(0, 1) << QPointF(1, 0);
+    QTest::newRow("+Y north, mirrored") << 0.0 << true << QPointF(0, 1) << QPointF(-1, 0);
+    QTest::newRow("+Y east") << 90.0 << false << QPointF(-1, 0) << QPointF(0, 1);
+    QTest::newRow("+Y east, mirrored") << 90.0 << true << QPointF(1, 0) << QPointF(0, 1);
+    QTest::newRow("+Y south") << 180.0 << false << QPointF(0, -1) << QPointF(-1, 0);
+    QTest::newRow("+Y west, mirrored") << 270.0 << true << QPointF(-1, 0) << QPointF(0, -1);
+}
+
+void TestSolve::skyDirections() {
+    QFETCH(double, angle);
+    QFETCH(bool, mirrored);
+    QFETCH(QPointF, north);
+    QFETCH(QPointF, east);
+    SkyFrameSpec spec;
+    spec.cameraAngle = angle;
+    spec.mirrored = mirrored;
+    double cd[2][2];
+    SpecCd(spec, cd);
+    const SkyDirections d =
+        NorthAndEast(CalibrationFromCd({cd[0][0], cd[0][1], cd[1][0], cd[1][1]}, 0, 0, 100, 100));
+    QVERIFY(std::hypot(d.northX - north.x(), d.northY - north.y()) < 1e-9);
+    QVERIFY(std::hypot(d.eastX - east.x(), d.eastY - east.y()) < 1e-9);
+}
+
+// The window's dialog on a frame of the real sky: it solves without blocking, shows what it
+// found with the arrows drawn where north and east lie, and Apply writes the rule's values.
+void TestSolve::dialogShowsAndApplies() {
+    SkyFrameSpec spec;
+    spec.cameraAngle = 100;
+    spec.mirrored = true;
+    spec.width = 1024;
+    spec.height = 768;
+    spec.positionKeywords = true;
+    const QString path = dir_.filePath("dialog.fits");
+    QVERIFY(WriteSkyFrame(path, spec));
+    auto read = ReadFitsFrame(path.toStdString());
+    QVERIFY(std::holds_alternative<Frame>(read));
+
+    TrackParams params;
+    params.PixSize = 5.5f;  // the hint, within 25 %
+    params.EastWest = kTrue;
+    int applied = 0;
+    QPointer<CalibrateDialog> dialog =
+        new CalibrateDialog(params, std::get<Frame>(std::move(read)), "dialog.fits", PierSide::West,
+                            [&] { ++applied; });
+    QSignalSpy finished(dialog.data(), &CalibrateDialog::finished);
+    dialog->show();
+    auto* apply = dialog->findChild<QPushButton*>("Apply");
+    QVERIFY(apply);
+    dialog->Start();
+    QVERIFY(!apply->isEnabled());
+    QVERIFY(finished.wait(60000));
+    QVERIFY2(dialog->Solution(), qPrintable(dialog->findChild<QLabel*>("Status")->text()));
+    QVERIFY(apply->isEnabled());
+    const QString shownAngle = dialog->findChild<QLabel*>("CameraAngle")->text();
+    QVERIFY2(shownAngle.startsWith("99.9") || shownAngle.startsWith("100.0"),
+             qPrintable(shownAngle));
+    QVERIFY(dialog->findChild<QLabel*>("Mirrored")->text().startsWith("Yes"));
+    QVERIFY(dialog->findChild<QLabel*>("Field")->text().contains("102.4 x 76.8"));
+
+    // The arrows are sampled where the geometry puts north and east in the picture.
+    const QPixmap picture = dialog->findChild<QLabel*>("Picture")->pixmap();
+    const QImage image = picture.toImage();
+    const double a = 100 * std::numbers::pi / 180;
+    // Mirrored: +X at PA a - 90. North in pixels solves x(sin(a-90)) + y sin a = 0 and
+    // x cos(a-90) + y cos a = 1: north = (sin a, cos a), east = (-cos a, sin a).
+    const QPointF northStep(std::sin(a), std::cos(a));
+    const QPointF eastStep(-std::cos(a), std::sin(a));
+    const QPointF centre(image.width() / 2.0, image.height() / 2.0);
+    const double length = std::min(image.width(), image.height()) * 0.3;
+    auto colourAlong = [&](QPointF step) {
+        int red = 0, blue = 0;
+        for (double f = 0.3; f <= 0.9; f += 0.05) {
+            const QColor c = image.pixelColor((centre + step * length * f).toPoint());
+            if (c.red() > c.blue() + 60) ++red;
+            if (c.blue() > c.red() + 60) ++blue;
+        }
+        return std::pair{red, blue};
+    };
+    QVERIFY(colourAlong(northStep).first >= 8);
+    QVERIFY(colourAlong(eastStep).second >= 8);
+
+    dialog->findChild<QComboBox*>("FrameSide")->setCurrentIndex(0);  // East
+    apply->click();
+    QCOMPARE(applied, 1);
+    QVERIFY(std::fabs(params.PixSize - 6.0f) < 0.02f);
+    QVERIFY(AngleGap(params.CameraAngle, 100) < 0.2);
+    // Mirrored, taken on the East side: RA reversed there, the West side both turned over.
+    QCOMPARE((QList<int>{params.RaRevWest, params.DecRevWest, params.RARevEast, params.DecRevEast}),
+             (QList<int>{0, 1, 1, 0}));
+    QTRY_VERIFY(!dialog);
+}
+
+void TestSolve::dialogCancels() {
+    SkyFrameSpec spec;
+    spec.noStars = true;
+    spec.width = 800;
+    spec.height = 600;
+    const QString path = dir_.filePath("dialog-noise.fits");
+    QVERIFY(WriteSkyFrame(path, spec));
+    auto read = ReadFitsFrame(path.toStdString());
+    QVERIFY(std::holds_alternative<Frame>(read));
+    TrackParams params;
+    params.PixSize = 0;  // no hint: a whole-sky search, long enough to cancel
+    const TrackParams before = params;
+    int applied = 0;
+    QPointer<CalibrateDialog> dialog = new CalibrateDialog(
+        params, std::get<Frame>(std::move(read)), "noise.fits", PierSide::East, [&] { ++applied; });
+    dialog->show();
+    dialog->Start();
+    QTest::qWait(1500);
+    const QStringList folders = QDir(QDir::tempPath()).entryList({"pelindra-solve-*"}, QDir::Dirs);
+    QVERIFY(!folders.isEmpty());
+    QElapsedTimer timer;
+    timer.start();
+    dialog->findChild<QPushButton*>("Cancel")->click();
+    QTRY_VERIFY(!dialog);
+    QVERIFY(timer.elapsed() < 3000);
+    QCOMPARE(applied, 0);
+    QCOMPARE(params.PixSize, before.PixSize);
+    for (const QString& folder : folders) {
+        QVERIFY2(!QFileInfo::exists(QDir::tempPath() + "/" + folder), qPrintable(folder));
+    }
+}
+
+QTEST_MAIN(TestSolve)
 #include "tst_solve.moc"

@@ -30,6 +30,7 @@
 #include "links/Phd2Client.h"
 #include "links/SkyMotion.h"
 #include "preview/PathPicture.h"
+#include "ui/CalibrateDialog.h"
 #include "ui/CameraForm.h"
 #include "ui/ConnectionsForm.h"
 #include "ui/Dialogs.h"
@@ -67,6 +68,12 @@ QLabel* PlaceOffsetLabel(QWidget* parent, const char* name, QRect geometry) {
 }
 
 // A dropped file, when the drop holds one on this machine.
+// A guide frame rather than an ephemeris, by its name.
+bool IsFitsName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == "fits" || suffix == "fit" || suffix == "fts";
+}
+
 std::optional<QString> DroppedFile(const QMimeData* data) {
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) return url.toLocalFile();
@@ -183,6 +190,11 @@ void MainForm::BuildMenu() {
     QAction* mnu_PasteEphemeris = mnu_File->addAction("&Paste Ephemeris");
     mnu_PasteEphemeris->setObjectName("mnu_PasteEphemeris");
     mnu_PasteEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+
+    QAction* mnu_CalibrateFromFrame = mnu_File->addAction("Calibrate from a &Frame...");
+    mnu_CalibrateFromFrame->setObjectName("mnu_CalibrateFromFrame");
+    connect(mnu_CalibrateFromFrame, &QAction::triggered, this,
+            &MainForm::mnu_CalibrateFromFrame_Click);
 
     connect(nmu_Save, &QAction::triggered, this, &MainForm::nmu_Save_Click);
     connect(mnu_Exit, &QAction::triggered, this, &MainForm::mnu_Exit_Click);
@@ -708,11 +720,40 @@ void MainForm::dropEvent(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
     if (const auto file = DroppedFile(data)) {
         event->acceptProposedAction();
+        if (IsFitsName(*file)) {
+            CalibrateFromFrame(*file);
+            return;
+        }
         LoadEphemerisFile(*file);
     } else if (data->hasText()) {
         event->acceptProposedAction();
         LoadEphemerisText(data->text(), "dropped text");
     }
+}
+
+void MainForm::mnu_CalibrateFromFrame_Click() {
+    const auto file = dialogs_.ChooseFrameFile(this, QString::fromStdString(params_.Directory));
+    if (file) CalibrateFromFrame(*file);
+}
+
+void MainForm::CalibrateFromFrame(const QString& path) {
+    auto read = Pelindra::Solve::ReadFitsFrame(path.toStdString());
+    if (const auto* problem = std::get_if<std::string>(&read)) {
+        ShowError(*problem);
+        return;
+    }
+    // Where the frame was taken, when its header does not say: the mount, else East/West.
+    Pelindra::Solve::PierSide side = Pelindra::Solve::RecordPierSide(params_);
+    if (indi_ && indi_->LastPierSide()) {
+        side = *indi_->LastPierSide() == Pelindra::Links::PierSide::East
+                   ? Pelindra::Solve::PierSide::East
+                   : Pelindra::Solve::PierSide::West;
+    }
+    auto* dialog = new CalibrateDialog(params_, std::get<Pelindra::Solve::Frame>(std::move(read)),
+                                       QFileInfo(path).fileName(), side,
+                                       [this] { ValidateAndUpdate(); }, this);
+    dialog->show();
+    dialog->Start();
 }
 
 void MainForm::LoadEphemerisFile(const QString& path) {

@@ -140,6 +140,9 @@ class MainForm : public QMainWindow,
     void mnu_FetchHorizons_Click();
     void mnu_PasteEphemeris_Click();
     void LoadEphemerisFile(const QString& path);
+    void mnu_CalibrateFromFrame_Click();
+    // Reads a guide frame and opens the calibration dialog on it.
+    void CalibrateFromFrame(const QString& path);
     // Text pasted or dropped; `origin` names it in the window and in messages.
     void LoadEphemerisText(const QString& text, const QString& origin);
     void ShowEphemeris(Pelindra::Ephemeris::Table table, const QString& origin,
