@@ -3,7 +3,10 @@
 // rule that turns a solution into the settings, and pelindra-track --solve.
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -13,9 +16,12 @@
 #include <QtTest>
 
 #include "core/Offsets.h"
+#include "links/Phd2Frame.h"
 #include "solve/Calibration.h"
 #include "solve/FitsFrame.h"
 #include "solve/PlateSolver.h"
+#include "tests/support/FakePhd2.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/SkyFrame.h"
 #include "ui/CalibrateDialog.h"
 
@@ -113,6 +119,10 @@ class TestSolve : public QObject {
     void skyDirections();
     void dialogShowsAndApplies();
     void dialogCancels();
+    void phd2Frame_data();
+    void phd2Frame();
+    void mainWindow_data();
+    void mainWindow();
 
   private:
     QTemporaryDir dir_;
@@ -620,6 +630,130 @@ void TestSolve::dialogCancels() {
     for (const QString& folder : folders) {
         QVERIFY2(!QFileInfo::exists(QDir::tempPath() + "/" + folder), qPrintable(folder));
     }
+}
+
+// PHD2's frame through its event server: saved where PHD2 is looping or guiding, taken
+// first where it is stopped, refused when it is only a subframe; the frame then solves.
+void TestSolve::phd2Frame_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("methods");
+    QTest::addColumn<QString>("refusal");  // empty: the frame is got and solved
+
+    QTest::newRow("guiding") << "normal" << QStringList{"get_app_state", "save_image"} << "";
+    QTest::newRow("stopped") << "stopped"
+                             << QStringList{"get_app_state", "capture_single_frame", "save_image"}
+                             << "";
+    QTest::newRow("subframe") << "subframe" << QStringList{"get_app_state", "save_image"}
+                              << "holds only a part of its frame";
+}
+
+void TestSolve::phd2Frame() {
+    QFETCH(QString, mode);
+    QFETCH(QStringList, methods);
+    QFETCH(QString, refusal);
+
+    const QString frame = dir_.filePath("phd2-" + mode + ".fits");
+    SkyFrameSpec spec;
+    spec.cameraAngle = 290;
+    spec.width = 1024;
+    spec.height = 768;
+    spec.positionKeywords = true;
+    QVERIFY(WriteSkyFrame(frame, spec));
+    FakePhd2 phd2(mode, frame);
+    QVERIFY(phd2.port() > 0);
+
+    Pelindra::Links::Phd2Frame fetch;
+    QSignalSpy got(&fetch, &Pelindra::Links::Phd2Frame::gotFrame);
+    QSignalSpy failed(&fetch, &Pelindra::Links::Phd2Frame::failed);
+    fetch.Fetch("127.0.0.1", phd2.port());
+    QTRY_VERIFY_WITH_TIMEOUT(!fetch.Busy(), 10000);
+    QStringList asked;
+    for (const QByteArray& line : phd2.received()) {
+        asked << QJsonDocument::fromJson(line).object().value("method").toString();
+    }
+    QCOMPARE(asked, methods);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(got.count(), 0);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY2(failed[0][0].toString().contains(refusal), qPrintable(failed[0][0].toString()));
+        return;
+    }
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(got.count(), 1);
+    QCOMPARE(got[0][0].toString(), frame);
+
+    const auto read = ReadFitsFrame(got[0][0].toString().toStdString());
+    QVERIFY(std::holds_alternative<Frame>(read));
+    const SolveOutcome outcome = Solve(std::get<Frame>(read), HintsFor(std::get<Frame>(read), 6.3),
+                                       std::chrono::seconds(60));
+    QVERIFY2(outcome.calibration, qPrintable(outcome.reason));
+    QVERIFY(AngleGap(outcome.calibration->cameraAngleDegrees, 290) < 0.2);
+    QVERIFY(!outcome.calibration->mirrored);
+}
+
+// The main window's ways to a frame: a FITS file dropped on it, Guide > Calibrate from
+// PHD2's Frame, and a dropped file that is no frame. Apply then changes the record and the
+// offsets shown; the side is the window's West.
+void TestSolve::mainWindow_data() {
+    QTest::addColumn<QString>("way");
+    QTest::newRow("dropped frame") << "drop";
+    QTest::newRow("PHD2's frame") << "phd2";
+    QTest::newRow("dropped frame that is not one") << "bad drop";
+}
+
+void TestSolve::mainWindow() {
+    QFETCH(QString, way);
+    const QString frame = dir_.filePath("window-" + way + ".fits");
+    SkyFrameSpec spec;
+    spec.cameraAngle = 45;
+    spec.width = 1024;
+    spec.height = 768;
+    spec.positionKeywords = true;
+    spec.pixscaleKeyword = 6.0;
+    QVERIFY(WriteSkyFrame(frame, spec));
+    if (way == "bad drop") WriteAll(frame, "not a frame");
+    FakePhd2 phd2("normal", frame);
+    QVERIFY(phd2.port() > 0);
+
+    ProgramRun run;
+    run.writeSettings(Lines({"[Mount]", "EastWest=True", "[PHD2]", "Host=127.0.0.1",
+                             "Port=" + QByteArray::number(phd2.port())}));
+    MainForm* form = run.start();
+    if (way == "phd2") {
+        form->findChild<QAction*>("mnu_CalibrateFromPhd2")->trigger();
+    } else {
+        auto* data = new QMimeData;
+        data->setUrls({QUrl::fromLocalFile(frame)});
+        const QPoint point = form->rect().center();
+        QDragEnterEvent enter(point, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &enter);
+        QDropEvent drop(point, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &drop);
+        delete data;
+    }
+    if (way == "bad drop") {
+        QCOMPARE(run.dialogs.errors.size(), 1);
+        QVERIFY2(run.dialogs.errors[0].contains("is not a FITS file"),
+                 qPrintable(run.dialogs.errors[0]));
+        QVERIFY(!form->findChild<CalibrateDialog*>());
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(form->findChild<CalibrateDialog*>(), 10000);
+    CalibrateDialog* dialog = form->findChild<CalibrateDialog*>();
+    QSignalSpy finished(dialog, &CalibrateDialog::finished);
+    QVERIFY(finished.wait(60000));
+    QVERIFY(dialog->Solution());
+    QCOMPARE(dialog->findChild<QComboBox*>("FrameSide")->currentText(), QString("West"));
+    const QString before = form->findChild<QLabel*>("DeltaX")->text();
+    dialog->findChild<QPushButton*>("Apply")->click();
+    QVERIFY(AngleGap(run.params.CameraAngle, 45) < 0.2);
+    QVERIFY(std::fabs(run.params.PixSize - 6.0f) < 0.02f);
+    QCOMPARE((QList<int>{run.params.RaRevWest, run.params.DecRevWest, run.params.RARevEast,
+                         run.params.DecRevEast}),
+             (QList<int>{0, 0, 1, 1}));
+    // The default motion (1 "/min at PA 0) over 15 s, now at 6 "/px and turned 45 degrees.
+    QVERIFY(form->findChild<QLabel*>("DeltaX")->text() != before);
+    QVERIFY(run.dialogs.errors.isEmpty());
 }
 
 QTEST_MAIN(TestSolve)

@@ -28,6 +28,7 @@
 #include "links/IndiMount.h"
 #include "links/MountRate.h"
 #include "links/Phd2Client.h"
+#include "links/Phd2Frame.h"
 #include "links/SkyMotion.h"
 #include "preview/PathPicture.h"
 #include "ui/CalibrateDialog.h"
@@ -219,6 +220,13 @@ void MainForm::BuildMenu() {
     QAction* mnu_Camera = mnu_Guide->addAction("&Camera...");
     mnu_Camera->setObjectName("mnu_Camera");
     connect(mnu_Camera, &QAction::triggered, this, &MainForm::mnu_Camera_Click);
+    QAction* mnu_CalibrateFromPhd2 = mnu_Guide->addAction("Calibrate from PHD2's &Frame");
+    mnu_CalibrateFromPhd2->setObjectName("mnu_CalibrateFromPhd2");
+    mnu_CalibrateFromPhd2->setToolTip(
+        "Plate-solve the frame PHD2 shows for the pixel size, camera angle and reversals; "
+        "PHD2 must run on this computer");
+    connect(mnu_CalibrateFromPhd2, &QAction::triggered, this,
+            &MainForm::mnu_CalibrateFromPhd2_Click);
 
     QAction* mnu_Connections = mnu_Guide->addAction("Co&nnections...");
     mnu_Connections->setObjectName("mnu_Connections");
@@ -736,6 +744,28 @@ void MainForm::mnu_CalibrateFromFrame_Click() {
     if (file) CalibrateFromFrame(*file);
 }
 
+void MainForm::mnu_CalibrateFromPhd2_Click() {
+    // One request at a time; the fetch goes once it has ended.
+    if (findChild<Pelindra::Links::Phd2Frame*>()) return;
+    auto* fetch = new Pelindra::Links::Phd2Frame(this);
+    const Pelindra::Settings::Connections& at = preferences_.connections;
+    const QString where =
+        QString("PHD2 at %1:%2").arg(QString::fromStdString(at.phd2Host)).arg(at.phd2Port);
+    ShowLinkStatus(where + ": getting its frame");
+    connect(fetch, &Pelindra::Links::Phd2Frame::gotFrame, this,
+            [this, fetch, where](const QString& path) {
+                fetch->deleteLater();
+                ShowLinkStatus(where + ": frame " + QFileInfo(path).fileName());
+                CalibrateFromFrame(path);
+            });
+    connect(fetch, &Pelindra::Links::Phd2Frame::failed, this, [this, fetch](const QString& reason) {
+        fetch->deleteLater();
+        ShowLinkStatus(reason);
+        ShowError(reason.toStdString());
+    });
+    fetch->Fetch(QString::fromStdString(at.phd2Host), at.phd2Port);
+}
+
 void MainForm::CalibrateFromFrame(const QString& path) {
     auto read = Pelindra::Solve::ReadFitsFrame(path.toStdString());
     if (const auto* problem = std::get_if<std::string>(&read)) {
@@ -749,9 +779,9 @@ void MainForm::CalibrateFromFrame(const QString& path) {
                    ? Pelindra::Solve::PierSide::East
                    : Pelindra::Solve::PierSide::West;
     }
-    auto* dialog = new CalibrateDialog(params_, std::get<Pelindra::Solve::Frame>(std::move(read)),
-                                       QFileInfo(path).fileName(), side,
-                                       [this] { ValidateAndUpdate(); }, this);
+    auto* dialog = new CalibrateDialog(
+        params_, std::get<Pelindra::Solve::Frame>(std::move(read)), QFileInfo(path).fileName(),
+        side, [this] { ValidateAndUpdate(); }, this);
     dialog->show();
     dialog->Start();
 }

@@ -141,6 +141,7 @@ class MainForm : public QMainWindow,
     void mnu_PasteEphemeris_Click();
     void LoadEphemerisFile(const QString& path);
     void mnu_CalibrateFromFrame_Click();
+    void mnu_CalibrateFromPhd2_Click();
     // Reads a guide frame and opens the calibration dialog on it.
     void CalibrateFromFrame(const QString& path);
     // Text pasted or dropped; `origin` names it in the window and in messages.
