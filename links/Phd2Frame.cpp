@@ -1,12 +1,36 @@
 #include "links/Phd2Frame.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpSocket>
+#include <cmath>
+#include <numbers>
 
 #include "links/Phd2Client.h"
 
 namespace Pelindra::Links {
+
+std::optional<double> Phd2ImpliedCameraAngle(const QJsonObject& calibration) {
+    if (!calibration.value("calibrated").toBool()) return std::nullopt;
+    const QJsonValue xAngle = calibration.value("xAngle");
+    const QJsonValue yAngle = calibration.value("yAngle");
+    const QString xParity = calibration.value("xParity").toString();
+    const QString yParity = calibration.value("yParity").toString();
+    if (!xAngle.isDouble() || !yAngle.isDouble()) return std::nullopt;
+    if ((xParity != "+" && xParity != "-") || (yParity != "+" && yParity != "-")) {
+        return std::nullopt;
+    }
+    constexpr double kRad = std::numbers::pi / 180;
+    // A move east shifts the stars west on the frame, a move north shifts them south.
+    const double east = (xAngle.toDouble() + (xParity == "+" ? 180 : 0)) * kRad;
+    const double north = (yAngle.toDouble() + (yParity == "+" ? 180 : 0)) * kRad;
+    // The +Y axis (0, 1) in sky terms: its east part along the east direction, its north
+    // part along the north one.
+    double angle = std::atan2(std::sin(east), std::sin(north)) / kRad;
+    if (angle < 0) angle += 360;
+    return angle >= 360 ? angle - 360 : angle;
+}
 
 Phd2Frame::Phd2Frame(QObject* parent, Phd2FrameTimeouts timeouts)
     : QObject(parent), timeouts_(timeouts), socket_(new QTcpSocket(this)) {
@@ -24,6 +48,9 @@ Phd2Frame::Phd2Frame(QObject* parent, Phd2FrameTimeouts timeouts)
             case Step::Exposing:
                 Fail(Where() + " did not finish taking a frame");
                 return;
+            case Step::Calibration:
+                Finish(frame_);
+                return;
             default:
                 break;
         }
@@ -33,7 +60,11 @@ Phd2Frame::Phd2Frame(QObject* parent, Phd2FrameTimeouts timeouts)
             [this] { Send(Step::AppState, "get_app_state"); });
     connect(socket_, &QTcpSocket::readyRead, this, &Phd2Frame::ReadLines);
     connect(socket_, &QTcpSocket::disconnected, this, [this] {
-        if (Busy()) Fail(Where() + " closed the connection before the frame was saved");
+        if (step_ == Step::Calibration) {
+            Finish(frame_);
+        } else if (Busy()) {
+            Fail(Where() + " closed the connection before the frame was saved");
+        }
     });
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError) return;
@@ -54,6 +85,8 @@ void Phd2Frame::Fetch(const QString& host, int port) {
     if (Busy()) return;
     host_ = host;
     port_ = port;
+    frame_.clear();
+    impliedAngle_.reset();
     step_ = Step::AppState;
     partialLine_.clear();
     socket_->abort();
@@ -114,6 +147,12 @@ void Phd2Frame::HandleLine(const QByteArray& line) {
         return;
     }
     if (message.value("id").toInt() != pendingId_ || step_ == Step::Exposing) return;
+    if (step_ == Step::Calibration) {
+        // Only for a comparison: a PHD2 that cannot say is no failure.
+        impliedAngle_ = Phd2ImpliedCameraAngle(message.value("result").toObject());
+        Finish(frame_);
+        return;
+    }
     if (message.contains("error")) {
         QString reason = message.value("error").toObject().value("message").toString();
         if (reason.isEmpty()) reason = "no reason given";
@@ -154,7 +193,8 @@ void Phd2Frame::HandleLine(const QByteArray& line) {
                      "file there. Copy it here and use File > Calibrate from a Frame.");
                 return;
             }
-            Finish(file);
+            frame_ = file;
+            Send(Step::Calibration, "get_calibration_data", {{"which", "Mount"}});
             return;
         }
         default:

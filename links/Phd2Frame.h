@@ -5,10 +5,18 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <optional>
 
 class QTcpSocket;
 
 namespace Pelindra::Links {
+
+// The camera angle (position angle of +Y, [0, 360)) that PHD2's calibration implies, from
+// get_calibration_data's result; nullopt when PHD2 is not calibrated or an axis' parity
+// is unknown. PHD2's xAngle is the direction on its frame in which a star moves when the
+// mount moves east, its yAngle when it moves north (in degrees, rows down), when the
+// parity is "+"; "-" says the guide command moved the mount the other way.
+[[nodiscard]] std::optional<double> Phd2ImpliedCameraAngle(const QJsonObject& calibration);
 
 struct Phd2FrameTimeouts {
     int connectMs = 3000;
@@ -30,13 +38,15 @@ class Phd2Frame : public QObject {
 
     void Fetch(const QString& host, int port);
     [[nodiscard]] bool Busy() const { return step_ != Step::Idle; }
+    // After gotFrame(): the camera angle PHD2's calibration implies, when it has one.
+    [[nodiscard]] std::optional<double> ImpliedCameraAngle() const { return impliedAngle_; }
 
   signals:
     void gotFrame(const QString& path);
     void failed(const QString& reason);
 
   private:
-    enum class Step { Idle, AppState, Capture, Exposing, SaveImage };
+    enum class Step { Idle, AppState, Capture, Exposing, SaveImage, Calibration };
     void Send(Step step, const QString& method, const QJsonObject& params = {});
     void ReadLines();
     void HandleLine(const QByteArray& line);
@@ -53,6 +63,8 @@ class Phd2Frame : public QObject {
     int pendingId_ = 0;
     QByteArray partialLine_;
     QTimer timer_;
+    QString frame_;
+    std::optional<double> impliedAngle_;
 };
 
 }  // namespace Pelindra::Links

@@ -121,6 +121,8 @@ class TestSolve : public QObject {
     void dialogCancels();
     void phd2Frame_data();
     void phd2Frame();
+    void phd2ImpliedAngle_data();
+    void phd2ImpliedAngle();
     void mainWindow_data();
     void mainWindow();
 
@@ -640,9 +642,12 @@ void TestSolve::phd2Frame_data() {
     QTest::addColumn<QStringList>("methods");
     QTest::addColumn<QString>("refusal");  // empty: the frame is got and solved
 
-    QTest::newRow("guiding") << "normal" << QStringList{"get_app_state", "save_image"} << "";
+    QTest::newRow("guiding") << "normal"
+                             << QStringList{"get_app_state", "save_image", "get_calibration_data"}
+                             << "";
     QTest::newRow("stopped") << "stopped"
-                             << QStringList{"get_app_state", "capture_single_frame", "save_image"}
+                             << QStringList{"get_app_state", "capture_single_frame", "save_image",
+                                            "get_calibration_data"}
                              << "";
     QTest::newRow("subframe") << "subframe" << QStringList{"get_app_state", "save_image"}
                               << "holds only a part of its frame";
@@ -690,6 +695,49 @@ void TestSolve::phd2Frame() {
     QVERIFY2(outcome.calibration, qPrintable(outcome.reason));
     QVERIFY(AngleGap(outcome.calibration->cameraAngleDegrees, 290) < 0.2);
     QVERIFY(!outcome.calibration->mirrored);
+    // The stand-in's calibration was made for this camera: both say the same angle.
+    QVERIFY(fetch.ImpliedCameraAngle());
+    QVERIFY2(AngleGap(*fetch.ImpliedCameraAngle(), outcome.calibration->cameraAngleDegrees) < 0.3,
+             qPrintable(QString::number(*fetch.ImpliedCameraAngle())));
+}
+
+// PHD2's calibration as it would be for cameras worked out by hand: the star moves west on
+// the frame for a move east (xAngle), south for a move north (yAngle), with parity "+";
+// with "-" the mount moved the other way, so the angles point the other way too.
+void TestSolve::phd2ImpliedAngle_data() {
+    QTest::addColumn<QString>("calibration");  // JSON
+    QTest::addColumn<double>("expected");      // -1: none
+
+    QTest::newRow("+Y north") << R"({"calibrated":true,"xAngle":180.0,"xParity":"+",
+        "yAngle":-90.0,"yParity":"+"})"
+                              << 0.0;
+    QTest::newRow("+Y north, parities -") << R"({"calibrated":true,"xAngle":0.0,"xParity":"-",
+        "yAngle":90.0,"yParity":"-"})" << 0.0;
+    QTest::newRow("+Y east") << R"({"calibrated":true,"xAngle":-90.0,"xParity":"+",
+        "yAngle":0.0,"yParity":"+"})"
+                             << 90.0;
+    QTest::newRow("+Y north, mirrored") << R"({"calibrated":true,"xAngle":0.0,"xParity":"+",
+        "yAngle":-90.0,"yParity":"+"})" << 0.0;
+    QTest::newRow("+Y south") << R"({"calibrated":true,"xAngle":0.0,"xParity":"+",
+        "yAngle":90.0,"yParity":"+"})"
+                              << 180.0;
+    QTest::newRow("not calibrated") << R"({"calibrated":false})" << -1.0;
+    QTest::newRow("parity unknown") << R"({"calibrated":true,"xAngle":0.0,"xParity":"?",
+        "yAngle":90.0,"yParity":"+"})"
+                                    << -1.0;
+}
+
+void TestSolve::phd2ImpliedAngle() {
+    QFETCH(QString, calibration);
+    QFETCH(double, expected);
+    const auto angle = Pelindra::Links::Phd2ImpliedCameraAngle(
+        QJsonDocument::fromJson(calibration.toUtf8()).object());
+    if (expected < 0) {
+        QVERIFY(!angle);
+        return;
+    }
+    QVERIFY(angle);
+    QVERIFY2(AngleGap(*angle, expected) < 1e-9, qPrintable(QString::number(*angle)));
 }
 
 // The main window's ways to a frame: a FITS file dropped on it, Guide > Calibrate from
@@ -745,6 +793,9 @@ void TestSolve::mainWindow() {
     QVERIFY(finished.wait(60000));
     QVERIFY(dialog->Solution());
     QCOMPARE(dialog->findChild<QComboBox*>("FrameSide")->currentText(), QString("West"));
+    // The stand-in PHD2 was calibrated for a camera at 290 degrees, this frame is at 45.
+    const QString status = dialog->findChild<QLabel*>("Status")->text();
+    QCOMPARE(status.contains("PHD2's calibration implies a camera angle of 290.0"), way == "phd2");
     const QString before = form->findChild<QLabel*>("DeltaX")->text();
     dialog->findChild<QPushButton*>("Apply")->click();
     QVERIFY(AngleGap(run.params.CameraAngle, 45) < 0.2);

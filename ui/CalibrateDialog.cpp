@@ -167,7 +167,22 @@ void CalibrateDialog::ShowFrame(const Calibration* calibration) {
 
 void CalibrateDialog::Solved(const Calibration& calibration) {
     calibration_ = calibration;
-    Status->setText("Solved. Check the arrows against the sky, then Apply.");
+    QString status = "Solved. Check the arrows against the sky, then Apply.";
+    // The guider's calibration and the sky should agree on how the camera is turned.
+    constexpr double kGuiderAgreementDegrees = 5;
+    if (guiderAngle_) {
+        double gap = std::fmod(std::fabs(*guiderAngle_ - calibration.cameraAngleDegrees), 360.0);
+        gap = std::min(gap, 360 - gap);
+        if (gap > kGuiderAgreementDegrees) {
+            status = QString(
+                         "PHD2's calibration implies a camera angle of %1, %2 degrees from "
+                         "the sky's: the camera may have turned since PHD2 calibrated. "
+                         "Recalibrate PHD2, or check the frame, before applying.")
+                         .arg(Degrees(*guiderAngle_, 1))
+                         .arg(QLocale().toString(gap, 'f', 1));
+        }
+    }
+    Status->setText(status);
     Centre->setText(QString("RA %1, Dec %2")
                         .arg(Sexagesimal(calibration.centreRaDegrees, true),
                              Sexagesimal(calibration.centreDecDegrees, false)));

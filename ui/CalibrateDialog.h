@@ -34,6 +34,9 @@ class CalibrateDialog : public QDialog {
                     std::function<void()> applied, QWidget* parent = nullptr);
     ~CalibrateDialog() override;
 
+    // The camera angle the guider's own calibration implies: a solution more than 5
+    // degrees from it is pointed out.
+    void SetGuiderCameraAngle(double degrees) { guiderAngle_ = degrees; }
     // Starts the solve; the hint is the current pixel size unless the frame has its own.
     void Start();
     [[nodiscard]] const std::optional<Pelindra::Solve::Calibration>& Solution() const {
@@ -55,6 +58,7 @@ class CalibrateDialog : public QDialog {
     std::function<void()> applied_;
     Pelindra::Solve::PlateSolver* solver_;
     std::optional<Pelindra::Solve::Calibration> calibration_;
+    std::optional<double> guiderAngle_;
     QImage image_;  // the frame in grey, row 0 at the top
 
     QLabel* Picture;

@@ -756,7 +756,7 @@ void MainForm::mnu_CalibrateFromPhd2_Click() {
             [this, fetch, where](const QString& path) {
                 fetch->deleteLater();
                 ShowLinkStatus(where + ": frame " + QFileInfo(path).fileName());
-                CalibrateFromFrame(path);
+                CalibrateFromFrame(path, fetch->ImpliedCameraAngle());
             });
     connect(fetch, &Pelindra::Links::Phd2Frame::failed, this, [this, fetch](const QString& reason) {
         fetch->deleteLater();
@@ -766,7 +766,7 @@ void MainForm::mnu_CalibrateFromPhd2_Click() {
     fetch->Fetch(QString::fromStdString(at.phd2Host), at.phd2Port);
 }
 
-void MainForm::CalibrateFromFrame(const QString& path) {
+void MainForm::CalibrateFromFrame(const QString& path, std::optional<double> guiderAngle) {
     auto read = Pelindra::Solve::ReadFitsFrame(path.toStdString());
     if (const auto* problem = std::get_if<std::string>(&read)) {
         ShowError(*problem);
@@ -782,6 +782,7 @@ void MainForm::CalibrateFromFrame(const QString& path) {
     auto* dialog = new CalibrateDialog(
         params_, std::get<Pelindra::Solve::Frame>(std::move(read)), QFileInfo(path).fileName(),
         side, [this] { ValidateAndUpdate(); }, this);
+    if (guiderAngle) dialog->SetGuiderCameraAngle(*guiderAngle);
     dialog->show();
     dialog->Start();
 }

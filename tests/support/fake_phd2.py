@@ -87,6 +87,12 @@ class Server:
                 time.sleep(0.2)
                 send(conn, event("SingleFrameComplete", Success=True, Path=self.frame))
                 return
+        elif method == "get_calibration_data":
+            # Calibrated on a frame whose +Y lies at position angle 290, not mirrored: a move
+            # east shifts the stars west, to -70 + 180 degrees on the frame; a move north
+            # shifts them south, to 20 + 180.
+            result = {"calibrated": True, "xAngle": 110.0, "xRate": 5.1, "xParity": "+",
+                      "yAngle": -160.0, "yRate": 5.0, "yParity": "+", "declination": 30.0}
         elif method == "save_image":
             if self.frame is None:
                 error = "no image available"
