@@ -21,14 +21,14 @@ using namespace Pelindra::Solve;
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    SkyFrameSpec spec;
-    spec.cameraAngle = 37;
-    spec.pixscaleKeyword = 6.2;
-    spec.positionKeywords = true;
+    SkyFrameRecipe recipe;
+    recipe.cameraAngle = 37;
+    recipe.pixscaleKeyword = 6.2;
+    recipe.positionKeywords = true;
     const QString path = dir.filePath("bench.fits");
     int stars = 0;
     QString why;
-    if (!WriteSkyFrame(path, spec, &why, &stars)) {
+    if (!WriteSkyFrame(path, recipe, &why, &stars)) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }

@@ -173,12 +173,12 @@ void TestSolve::calibrationRule() {
     QFETCH(PierSide, side);
     QFETCH(QList<int>, flags);
 
-    SkyFrameSpec spec;
-    spec.arcsecPerPixel = 4.37;
-    spec.cameraAngle = angle;
-    spec.mirrored = mirrored;
+    SkyFrameRecipe recipe;
+    recipe.arcsecPerPixel = 4.37;
+    recipe.cameraAngle = angle;
+    recipe.mirrored = mirrored;
     double cd[2][2];
-    SpecCd(spec, cd);
+    RecipeCd(recipe, cd);
     const Calibration c =
         CalibrationFromCd({cd[0][0], cd[0][1], cd[1][0], cd[1][1]}, 120, 30, 1280, 960);
     QCOMPARE(c.mirrored, mirrored);
@@ -254,18 +254,18 @@ void TestSolve::readFrame() {
     const QString path = dir_.filePath("read-" + kind + ".fits");
     QFile::remove(path);
     if (kind == "ushort" || kind == "float" || kind == "cube") {
-        SkyFrameSpec spec;
-        spec.noStars = true;
-        spec.width = 64;
-        spec.height = 48;
-        spec.floatPixels = kind == "float";
-        spec.cube = kind == "cube";
-        spec.pixscaleKeyword = 6.5;
-        spec.positionKeywords = true;
-        spec.ra = 201.25;
-        spec.dec = -12.5;
-        spec.pierSide = "West";
-        QVERIFY(WriteSkyFrame(path, spec));
+        SkyFrameRecipe recipe;
+        recipe.noStars = true;
+        recipe.width = 64;
+        recipe.height = 48;
+        recipe.floatPixels = kind == "float";
+        recipe.cube = kind == "cube";
+        recipe.pixscaleKeyword = 6.5;
+        recipe.positionKeywords = true;
+        recipe.ra = 201.25;
+        recipe.dec = -12.5;
+        recipe.pierSide = "West";
+        QVERIFY(WriteSkyFrame(path, recipe));
     } else if (kind == "byte" || kind == "double" || kind == "line") {
         fitsfile* file = nullptr;
         int status = 0;
@@ -353,24 +353,24 @@ void TestSolve::solveFrames() {
     QFETCH(bool, keywords);
     QFETCH(QSize, size);
 
-    SkyFrameSpec spec;
-    spec.ra = ra;
-    spec.dec = dec;
-    spec.arcsecPerPixel = scale;
-    spec.cameraAngle = angle;
-    spec.mirrored = mirrored;
-    spec.floatPixels = floatPixels;
-    spec.width = size.width();
-    spec.height = size.height();
-    spec.seed = static_cast<unsigned>(angle);
+    SkyFrameRecipe recipe;
+    recipe.ra = ra;
+    recipe.dec = dec;
+    recipe.arcsecPerPixel = scale;
+    recipe.cameraAngle = angle;
+    recipe.mirrored = mirrored;
+    recipe.floatPixels = floatPixels;
+    recipe.width = size.width();
+    recipe.height = size.height();
+    recipe.seed = static_cast<unsigned>(angle);
     if (keywords) {
-        spec.pixscaleKeyword = scale * 1.1;  // a rough figure from the capture program
-        spec.positionKeywords = true;
+        recipe.pixscaleKeyword = scale * 1.1;  // a rough figure from the capture program
+        recipe.positionKeywords = true;
     }
     const QString path = dir_.filePath(QString("sky-%1.fits").arg(angle));
     int stars = 0;
     QString why;
-    QVERIFY2(WriteSkyFrame(path, spec, &why, &stars), qPrintable(why));
+    QVERIFY2(WriteSkyFrame(path, recipe, &why, &stars), qPrintable(why));
     QVERIFY2(stars >= 15, qPrintable(QString("only %1 catalogue stars in the field").arg(stars)));
 
     const auto read = ReadFitsFrame(path.toStdString());
@@ -397,12 +397,12 @@ void TestSolve::solveFrames() {
 }
 
 void TestSolve::noiseRefused() {
-    SkyFrameSpec spec;
-    spec.noStars = true;
-    spec.width = 1024;
-    spec.height = 768;
+    SkyFrameRecipe recipe;
+    recipe.noStars = true;
+    recipe.width = 1024;
+    recipe.height = 768;
     const QString path = dir_.filePath("noise.fits");
-    QVERIFY(WriteSkyFrame(path, spec));
+    QVERIFY(WriteSkyFrame(path, recipe));
     const auto read = ReadFitsFrame(path.toStdString());
     QVERIFY(std::holds_alternative<Frame>(read));
     const SolveOutcome outcome =
@@ -418,12 +418,12 @@ void TestSolve::noiseRefused() {
 // Unhinted, the solver searches the whole sky for far longer than this limit: it and every
 // program it started are stopped when the limit comes, and its folder removed.
 void TestSolve::timeLimitStopsSolver() {
-    SkyFrameSpec spec;
-    spec.noStars = true;
-    spec.width = 1024;
-    spec.height = 768;
+    SkyFrameRecipe recipe;
+    recipe.noStars = true;
+    recipe.width = 1024;
+    recipe.height = 768;
     const QString path = dir_.filePath("unhinted.fits");
-    QVERIFY(WriteSkyFrame(path, spec));
+    QVERIFY(WriteSkyFrame(path, recipe));
     const auto read = ReadFitsFrame(path.toStdString());
     QVERIFY(std::holds_alternative<Frame>(read));
     const SolveOutcome outcome = Solve(std::get<Frame>(read), {}, std::chrono::seconds(3));
@@ -439,18 +439,18 @@ void TestSolve::timeLimitStopsSolver() {
 }
 
 void TestSolve::commandLine() {
-    SkyFrameSpec spec;
-    spec.ra = 120;
-    spec.dec = 30;
-    spec.arcsecPerPixel = 6;
-    spec.cameraAngle = 250;
-    spec.mirrored = true;
-    spec.width = 1024;
-    spec.height = 768;
-    spec.positionKeywords = true;
-    spec.pierSide = "EAST";
+    SkyFrameRecipe recipe;
+    recipe.ra = 120;
+    recipe.dec = 30;
+    recipe.arcsecPerPixel = 6;
+    recipe.cameraAngle = 250;
+    recipe.mirrored = true;
+    recipe.width = 1024;
+    recipe.height = 768;
+    recipe.positionKeywords = true;
+    recipe.pierSide = "EAST";
     const QString frame = dir_.filePath("cli.fits");
-    QVERIFY(WriteSkyFrame(frame, spec));
+    QVERIFY(WriteSkyFrame(frame, recipe));
     const QString settings = dir_.filePath("Pelindra.ini");
     QFile::remove(settings);
     {
@@ -522,11 +522,11 @@ void TestSolve::skyDirections() {
     QFETCH(bool, mirrored);
     QFETCH(QPointF, north);
     QFETCH(QPointF, east);
-    SkyFrameSpec spec;
-    spec.cameraAngle = angle;
-    spec.mirrored = mirrored;
+    SkyFrameRecipe recipe;
+    recipe.cameraAngle = angle;
+    recipe.mirrored = mirrored;
     double cd[2][2];
-    SpecCd(spec, cd);
+    RecipeCd(recipe, cd);
     const SkyDirections d =
         NorthAndEast(CalibrationFromCd({cd[0][0], cd[0][1], cd[1][0], cd[1][1]}, 0, 0, 100, 100));
     QVERIFY(std::hypot(d.northX - north.x(), d.northY - north.y()) < 1e-9);
@@ -536,14 +536,14 @@ void TestSolve::skyDirections() {
 // The window's dialog on a frame of the real sky: it solves without blocking, shows what it
 // found with the arrows drawn where north and east lie, and Apply writes the rule's values.
 void TestSolve::dialogShowsAndApplies() {
-    SkyFrameSpec spec;
-    spec.cameraAngle = 100;
-    spec.mirrored = true;
-    spec.width = 1024;
-    spec.height = 768;
-    spec.positionKeywords = true;
+    SkyFrameRecipe recipe;
+    recipe.cameraAngle = 100;
+    recipe.mirrored = true;
+    recipe.width = 1024;
+    recipe.height = 768;
+    recipe.positionKeywords = true;
     const QString path = dir_.filePath("dialog.fits");
-    QVERIFY(WriteSkyFrame(path, spec));
+    QVERIFY(WriteSkyFrame(path, recipe));
     auto read = ReadFitsFrame(path.toStdString());
     QVERIFY(std::holds_alternative<Frame>(read));
 
@@ -603,12 +603,12 @@ void TestSolve::dialogShowsAndApplies() {
 }
 
 void TestSolve::dialogCancels() {
-    SkyFrameSpec spec;
-    spec.noStars = true;
-    spec.width = 800;
-    spec.height = 600;
+    SkyFrameRecipe recipe;
+    recipe.noStars = true;
+    recipe.width = 800;
+    recipe.height = 600;
     const QString path = dir_.filePath("dialog-noise.fits");
-    QVERIFY(WriteSkyFrame(path, spec));
+    QVERIFY(WriteSkyFrame(path, recipe));
     auto read = ReadFitsFrame(path.toStdString());
     QVERIFY(std::holds_alternative<Frame>(read));
     TrackParams params;
@@ -659,12 +659,12 @@ void TestSolve::phd2Frame() {
     QFETCH(QString, refusal);
 
     const QString frame = dir_.filePath("phd2-" + mode + ".fits");
-    SkyFrameSpec spec;
-    spec.cameraAngle = 290;
-    spec.width = 1024;
-    spec.height = 768;
-    spec.positionKeywords = true;
-    QVERIFY(WriteSkyFrame(frame, spec));
+    SkyFrameRecipe recipe;
+    recipe.cameraAngle = 290;
+    recipe.width = 1024;
+    recipe.height = 768;
+    recipe.positionKeywords = true;
+    QVERIFY(WriteSkyFrame(frame, recipe));
     FakePhd2 phd2(mode, frame);
     QVERIFY(phd2.port() > 0);
 
@@ -753,13 +753,13 @@ void TestSolve::mainWindow_data() {
 void TestSolve::mainWindow() {
     QFETCH(QString, way);
     const QString frame = dir_.filePath("window-" + way + ".fits");
-    SkyFrameSpec spec;
-    spec.cameraAngle = 45;
-    spec.width = 1024;
-    spec.height = 768;
-    spec.positionKeywords = true;
-    spec.pixscaleKeyword = 6.0;
-    QVERIFY(WriteSkyFrame(frame, spec));
+    SkyFrameRecipe recipe;
+    recipe.cameraAngle = 45;
+    recipe.width = 1024;
+    recipe.height = 768;
+    recipe.positionKeywords = true;
+    recipe.pixscaleKeyword = 6.0;
+    QVERIFY(WriteSkyFrame(frame, recipe));
     if (way == "bad drop") WriteAll(frame, "not a frame");
     FakePhd2 phd2("normal", frame);
     QVERIFY(phd2.port() > 0);

@@ -75,7 +75,7 @@ inline std::vector<SkyStar> CatalogueStars(double ra, double dec, double radius)
     return stars;
 }
 
-struct SkyFrameSpec {
+struct SkyFrameRecipe {
     double ra = 120;  // centre, degrees
     double dec = 30;
     double arcsecPerPixel = 6;
@@ -93,13 +93,13 @@ struct SkyFrameSpec {
     const char* pierSide = nullptr;
 };
 
-// The CD matrix of the spec, from the geometry alone: +Y points at the camera angle,
+// The CD matrix of the recipe, from the geometry alone: +Y points at the camera angle,
 // +X 90 degrees east of it (west when mirrored); rows east and north, degrees per pixel.
-inline void SpecCd(const SkyFrameSpec& spec, double cd[2][2]) {
-    const double s = spec.arcsecPerPixel / 3600;
-    const double a = spec.cameraAngle * std::numbers::pi / 180;
+inline void RecipeCd(const SkyFrameRecipe& recipe, double cd[2][2]) {
+    const double s = recipe.arcsecPerPixel / 3600;
+    const double a = recipe.cameraAngle * std::numbers::pi / 180;
     const double yEast = std::sin(a), yNorth = std::cos(a);
-    const double xPa = a + (spec.mirrored ? -1 : 1) * std::numbers::pi / 2;
+    const double xPa = a + (recipe.mirrored ? -1 : 1) * std::numbers::pi / 2;
     cd[0][0] = s * std::sin(xPa);
     cd[1][0] = s * std::cos(xPa);
     cd[0][1] = s * yEast;
@@ -107,12 +107,12 @@ inline void SpecCd(const SkyFrameSpec& spec, double cd[2][2]) {
 }
 
 // Writes the frame to `path`; returns false (and says why through `why`) when it cannot.
-inline bool WriteSkyFrame(const QString& path, const SkyFrameSpec& spec, QString* why = nullptr,
+inline bool WriteSkyFrame(const QString& path, const SkyFrameRecipe& recipe, QString* why = nullptr,
                           int* starsDrawn = nullptr) {
     const double rad = std::numbers::pi / 180;
-    const int w = spec.width, h = spec.height;
+    const int w = recipe.width, h = recipe.height;
     std::vector<float> image(static_cast<std::size_t>(w) * h);
-    std::mt19937 random(spec.seed);
+    std::mt19937 random(recipe.seed);
     std::normal_distribution<double> noise(1000, 12);
     for (float& v : image) v = static_cast<float>(noise(random));
 
@@ -129,15 +129,15 @@ inline bool WriteSkyFrame(const QString& path, const SkyFrameSpec& spec, QString
     };
 
     int drawn = 0;
-    if (!spec.noStars) {
+    if (!recipe.noStars) {
         double cd[2][2];
-        SpecCd(spec, cd);
+        RecipeCd(recipe, cd);
         const double det = cd[0][0] * cd[1][1] - cd[0][1] * cd[1][0];
-        const double radius = std::hypot(w, h) * spec.arcsecPerPixel / 3600 / 2 * 1.05;
-        const std::vector<SkyStar> stars = CatalogueStars(spec.ra, spec.dec, radius);
-        const double d0 = spec.dec * rad;
+        const double radius = std::hypot(w, h) * recipe.arcsecPerPixel / 3600 / 2 * 1.05;
+        const std::vector<SkyStar> stars = CatalogueStars(recipe.ra, recipe.dec, radius);
+        const double d0 = recipe.dec * rad;
         for (const SkyStar& star : stars) {
-            const double d = star.dec * rad, dra = (star.ra - spec.ra) * rad;
+            const double d = star.dec * rad, dra = (star.ra - recipe.ra) * rad;
             const double cosc =
                 std::sin(d0) * std::sin(d) + std::cos(d0) * std::cos(d) * std::cos(dra);
             const double xi = std::cos(d) * std::sin(dra) / cosc / rad;
@@ -170,26 +170,26 @@ inline bool WriteSkyFrame(const QString& path, const SkyFrameSpec& spec, QString
     QFile::remove(path);
     long size[3] = {w, h, 2};
     fits_create_diskfile(&file, path.toLocal8Bit().constData(), &status);
-    fits_create_img(file, spec.floatPixels ? FLOAT_IMG : USHORT_IMG, spec.cube ? 3 : 2, size,
+    fits_create_img(file, recipe.floatPixels ? FLOAT_IMG : USHORT_IMG, recipe.cube ? 3 : 2, size,
                     &status);
-    if (spec.pixscaleKeyword) {
-        double scale = *spec.pixscaleKeyword;
+    if (recipe.pixscaleKeyword) {
+        double scale = *recipe.pixscaleKeyword;
         fits_write_key(file, TDOUBLE, "PIXSCALE", &scale, "arcsec per pixel", &status);
     }
-    if (spec.positionKeywords) {
-        double ra = spec.ra, dec = spec.dec;
+    if (recipe.positionKeywords) {
+        double ra = recipe.ra, dec = recipe.dec;
         fits_write_key(file, TDOUBLE, "RA", &ra, "degrees", &status);
         fits_write_key(file, TDOUBLE, "DEC", &dec, "degrees", &status);
     }
-    if (spec.pierSide) {
-        fits_write_key(file, TSTRING, "PIERSIDE", const_cast<char*>(spec.pierSide), "", &status);
+    if (recipe.pierSide) {
+        fits_write_key(file, TSTRING, "PIERSIDE", const_cast<char*>(recipe.pierSide), "", &status);
     }
     for (float& v : image) v = std::clamp(v, 0.0f, 65535.0f);
-    if (!spec.floatPixels) {
+    if (!recipe.floatPixels) {
         for (float& v : image) v = std::round(v);
     }
     fits_write_img(file, TFLOAT, 1, static_cast<LONGLONG>(image.size()), image.data(), &status);
-    if (spec.cube) {
+    if (recipe.cube) {
         for (float& v : image) v = static_cast<float>(noise(random));
         fits_write_img(file, TFLOAT, static_cast<LONGLONG>(image.size()) + 1,
                        static_cast<LONGLONG>(image.size()), image.data(), &status);
