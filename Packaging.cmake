@@ -14,5 +14,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The plate solver and its index files, for calibrating from a guide frame: everything else
+# works without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "astrometry.net, astrometry-data-tycho2-10-19, astrometry-data-tycho2-09")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -35,6 +35,7 @@
 #include "tools/Console.h"
 #include "tools/EphemerisRate.h"
 #include "tools/IndiCommand.h"
+#include "tools/SolveCommand.h"
 #include "trackfile/FileExists.h"
 #include "trackfile/SaveCommand.h"
 
@@ -172,6 +173,10 @@ const QList<QCommandLineOption>& Options() {
          "The object's declination in degrees, for --indi-track, --phd2 or --follow when the "
          "ephemeris gives none (else the mount's own, when an INDI server is set).",
          "DEGREES"},
+        {"solve",
+         "Plate-solve the guide frame FILE (FITS) and print PIXEL_SIZE CAMERA_ANGLE MIRRORED.",
+         "FILE"},
+        {"save", "With --solve: write them and the reversal flags into the settings file."},
         {{"h", "help"}, "Show this help."},
         {"version", "Show the version."},
     };
@@ -395,6 +400,7 @@ int Run(const QCommandLineParser& parser) {
     ConsoleUi ui(output, parser.isSet("force"), intervalText);
     const std::optional<UtcMs> at = AtTime(parser);
     if (!ApplyOptions(parser, params, ui)) return kFailure;
+    if (parser.isSet("solve")) return RunSolveCommand(parser, params, settings);
 #ifndef PELINDRA_TRACK_CORE
     if (parser.isSet("phd2")) {
         return SendToPhd2(parser, params, boxes.LoadedPreferences().connections, at);
@@ -529,6 +535,7 @@ int RunTrackCommandLine(const QStringList& arguments) {
         CheckEphemerisOptions(parser);
         CheckFollowOptions(parser);
         CheckPhd2Options(parser);
+        if (const auto problem = SolveOptionsProblem(parser)) throw UsageError{*problem};
         for (const char* mountOption : {"pier-side", "indi-track", "device"}) {
             if (parser.isSet(mountOption) && !parser.isSet("indi")) {
                 throw UsageError{std::string("--") + mountOption + " goes with --indi"};

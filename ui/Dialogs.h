@@ -27,4 +27,8 @@ class Dialogs {
     // "Track.png" and offering PNG and SVG; the chooser asks before replacing a file.
     // nullopt when cancelled.
     virtual std::optional<QString> ChooseImageFile(QWidget* parent, const QString& folder) = 0;
+    // Open-file chooser for a guide frame (FITS) in `folder`; nullopt when cancelled.
+    virtual std::optional<QString> ChooseFrameFile(QWidget*, const QString&) {
+        return std::nullopt;
+    }
 };

@@ -33,8 +33,10 @@
 #include "links/IndiMount.h"
 #include "links/MountRate.h"
 #include "links/Phd2Client.h"
+#include "links/Phd2Frame.h"
 #include "links/SkyMotion.h"
 #include "preview/PathPicture.h"
+#include "ui/CalibrateDialog.h"
 #include "ui/CameraForm.h"
 #include "ui/ConnectionsForm.h"
 #include "ui/Dialogs.h"
@@ -72,6 +74,12 @@ QLabel* PlaceOffsetLabel(QWidget* parent, const char* name, QRect geometry) {
 }
 
 // A dropped file, when the drop holds one on this machine.
+// A guide frame rather than an ephemeris, by its name.
+bool IsFitsName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == "fits" || suffix == "fit" || suffix == "fts";
+}
+
 std::optional<QString> DroppedFile(const QMimeData* data) {
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) return url.toLocalFile();
@@ -202,6 +210,11 @@ void MainForm::BuildMenu() {
         return menu;
     };
 
+    QAction* mnu_CalibrateFromFrame = addToFile("Calibrate from a &Frame...");
+    mnu_CalibrateFromFrame->setObjectName("mnu_CalibrateFromFrame");
+    connect(mnu_CalibrateFromFrame, &QAction::triggered, this,
+            &MainForm::mnu_CalibrateFromFrame_Click);
+
     connect(nmu_Save, &QAction::triggered, this, &MainForm::nmu_Save_Click);
     connect(mnu_Exit, &QAction::triggered, this, &MainForm::mnu_Exit_Click);
     connect(nmu_Setup, &QAction::triggered, this, &MainForm::nmu_Setup_Click);
@@ -225,6 +238,13 @@ void MainForm::BuildMenu() {
     QAction* mnu_Camera = mnu_Guide->addAction("&Camera...");
     mnu_Camera->setObjectName("mnu_Camera");
     connect(mnu_Camera, &QAction::triggered, this, &MainForm::mnu_Camera_Click);
+    QAction* mnu_CalibrateFromPhd2 = mnu_Guide->addAction("Calibrate from PHD2's &Frame");
+    mnu_CalibrateFromPhd2->setObjectName("mnu_CalibrateFromPhd2");
+    mnu_CalibrateFromPhd2->setToolTip(
+        "Plate-solve the frame PHD2 shows for the pixel size, camera angle and reversals; "
+        "PHD2 must run on this computer");
+    connect(mnu_CalibrateFromPhd2, &QAction::triggered, this,
+            &MainForm::mnu_CalibrateFromPhd2_Click);
 
     QAction* mnu_Connections = mnu_Guide->addAction("Co&nnections...");
     mnu_Connections->setObjectName("mnu_Connections");
@@ -751,6 +771,10 @@ void MainForm::dropEvent(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
     if (const auto file = DroppedFile(data)) {
         event->acceptProposedAction();
+        if (IsFitsName(*file)) {
+            CalibrateFromFrame(*file);
+            return;
+        }
         LoadEphemerisFile(*file);
     } else if (data->hasText()) {
         event->acceptProposedAction();
@@ -770,6 +794,54 @@ void MainForm::ReadEphemerisInBackground(std::function<std::variant<Table, ReadE
         show(watcher->future().takeResult());
     });
     watcher->setFuture(QtConcurrent::run(std::move(read)));
+}
+
+void MainForm::mnu_CalibrateFromFrame_Click() {
+    const auto file = dialogs_.ChooseFrameFile(this, QString::fromStdString(params_.Directory));
+    if (file) CalibrateFromFrame(*file);
+}
+
+void MainForm::mnu_CalibrateFromPhd2_Click() {
+    // One request at a time; the fetch goes once it has ended.
+    if (findChild<Pelindra::Links::Phd2Frame*>()) return;
+    auto* fetch = new Pelindra::Links::Phd2Frame(this);
+    const Pelindra::Settings::Connections& at = preferences_.connections;
+    const QString where =
+        QString("PHD2 at %1:%2").arg(QString::fromStdString(at.phd2Host)).arg(at.phd2Port);
+    ShowLinkStatus(where + ": getting its frame");
+    connect(fetch, &Pelindra::Links::Phd2Frame::gotFrame, this,
+            [this, fetch, where](const QString& path) {
+                fetch->deleteLater();
+                ShowLinkStatus(where + ": frame " + QFileInfo(path).fileName());
+                CalibrateFromFrame(path, fetch->ImpliedCameraAngle());
+            });
+    connect(fetch, &Pelindra::Links::Phd2Frame::failed, this, [this, fetch](const QString& reason) {
+        fetch->deleteLater();
+        ShowLinkStatus(reason);
+        ShowError(reason.toStdString());
+    });
+    fetch->Fetch(QString::fromStdString(at.phd2Host), at.phd2Port);
+}
+
+void MainForm::CalibrateFromFrame(const QString& path, std::optional<double> guiderAngle) {
+    auto read = Pelindra::Solve::ReadFitsFrame(path.toStdString());
+    if (const auto* problem = std::get_if<std::string>(&read)) {
+        ShowError(*problem);
+        return;
+    }
+    // Where the frame was taken, when its header does not say: the mount, else East/West.
+    Pelindra::Solve::PierSide side = Pelindra::Solve::RecordPierSide(params_);
+    if (indi_ && indi_->LastPierSide()) {
+        side = *indi_->LastPierSide() == Pelindra::Links::PierSide::East
+                   ? Pelindra::Solve::PierSide::East
+                   : Pelindra::Solve::PierSide::West;
+    }
+    auto* dialog = new CalibrateDialog(
+        params_, std::get<Pelindra::Solve::Frame>(std::move(read)), QFileInfo(path).fileName(),
+        side, [this] { ValidateAndUpdate(); }, this);
+    if (guiderAngle) dialog->SetGuiderCameraAngle(*guiderAngle);
+    dialog->show();
+    dialog->Start();
 }
 
 void MainForm::LoadEphemerisFile(const QString& path) {

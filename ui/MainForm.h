@@ -143,6 +143,11 @@ class MainForm : public QMainWindow,
     void mnu_FetchHorizons_Click();
     void mnu_PasteEphemeris_Click();
     void LoadEphemerisFile(const QString& path);
+    void mnu_CalibrateFromFrame_Click();
+    void mnu_CalibrateFromPhd2_Click();
+    // Reads a guide frame and opens the calibration dialog on it; `guiderAngle`: the camera
+    // angle PHD2's calibration implies, to compare.
+    void CalibrateFromFrame(const QString& path, std::optional<double> guiderAngle = std::nullopt);
     // Text pasted or dropped; `origin` names it in the window and in messages.
     void LoadEphemerisText(const QString& text, const QString& origin);
     // Reads on another thread, so the window answers while a large file is read; only the

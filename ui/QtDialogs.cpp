@@ -73,6 +73,18 @@ std::optional<QString> QtDialogs::ChooseEphemerisFile(QWidget* parent, const QSt
     return dialog.selectedFiles().first();
 }
 
+std::optional<QString> QtDialogs::ChooseFrameFile(QWidget* parent, const QString& folder) {
+    const QString start = !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
+    QFileDialog dialog(parent, "Calibrate from a Frame", start,
+                       "FITS images (*.fits *.fit *.fts *.FITS *.FIT *.FTS);;All files (*)");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}
+
 std::optional<QString> QtDialogs::FetchFromHorizons(QWidget* parent, const QString& folder) {
     return HorizonsFetchDialog::Run(parent, folder);
 }

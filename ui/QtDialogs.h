@@ -9,6 +9,7 @@ class QtDialogs : public Dialogs {
     bool ConfirmOverwrite(QWidget* parent) override;
     std::optional<QString> ChooseTrackFile(QWidget* parent, const QString& folder) override;
     std::optional<QString> ChooseEphemerisFile(QWidget* parent, const QString& folder) override;
+    std::optional<QString> ChooseFrameFile(QWidget* parent, const QString& folder) override;
     std::optional<QString> FetchFromHorizons(QWidget* parent, const QString& folder) override;
     std::optional<QString> ChooseImageFile(QWidget* parent, const QString& folder) override;
 };

@@ -9,9 +9,12 @@
 
 class FakePhd2 {
   public:
-    explicit FakePhd2(const QString& mode) {
+    // `frame`: the file save_image names.
+    explicit FakePhd2(const QString& mode, const QString& frame = {}) {
         process_.setProgram("python3");
-        process_.setArguments({FAKE_PHD2, "--mode", mode, "--log", logPath()});
+        QStringList arguments{FAKE_PHD2, "--mode", mode, "--log", logPath()};
+        if (!frame.isEmpty()) arguments << "--frame" << frame;
+        process_.setArguments(arguments);
         process_.start();
         if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000)) {
             qWarning("fake PHD2 did not start: %s", qPrintable(process_.errorString()));

@@ -14,11 +14,17 @@ behaves:
   garbage  answers the first request with a line that is not JSON
   half     answers the first request with half a line, then closes
   huge     answers the first request with a line of more than 1 MiB
+  stopped  as normal, but neither looping nor guiding: capture_single_frame takes a frame,
+           told by a SingleFrameComplete event
+  subframe as normal, but save_image names a subframe's file (PHDSUBF...)
+--frame names the file save_image answers with (PHD2 writes a new one each time).
 """
 import argparse
 import json
+import os
 import socket
 import threading
+import time
 
 
 def event(name, **fields):
@@ -45,9 +51,10 @@ def bad_params(params):
 
 
 class Server:
-    def __init__(self, mode, log):
+    def __init__(self, mode, log, frame=None):
         self.mode = mode
         self.log = log
+        self.frame = frame
         self.lock = threading.Lock()
         self.held = {"enabled": False, "rate": [0.0, 0.0], "units": "pixels/hr", "axes": "X/Y"}
 
@@ -79,6 +86,30 @@ class Server:
                 self.held["enabled"] = params[0]
         elif method == "get_lock_shift_params":
             result = dict(self.held)
+        elif method == "get_app_state":
+            result = "Stopped" if self.mode == "stopped" else "Guiding"
+        elif method == "capture_single_frame":
+            if self.mode != "stopped":
+                error = "cannot capture single frame when capture is currently active"
+            else:
+                send(conn, {"jsonrpc": "2.0", "result": 0, "id": rid})
+                time.sleep(0.2)
+                send(conn, event("SingleFrameComplete", Success=True, Path=self.frame))
+                return
+        elif method == "get_calibration_data":
+            # Calibrated on a frame whose +Y lies at position angle 290, not mirrored: a move
+            # east shifts the stars west, to -70 + 180 degrees on the frame; a move north
+            # shifts them south, to 20 + 180.
+            result = {"calibrated": True, "xAngle": 110.0, "xRate": 5.1, "xParity": "+",
+                      "yAngle": -160.0, "yRate": 5.0, "yParity": "+", "declination": 30.0}
+        elif method == "save_image":
+            if self.frame is None:
+                error = "no image available"
+            elif self.mode == "subframe":
+                result = {"filename": os.path.join(os.path.dirname(self.frame),
+                                                   "PHDSUBF_123.fits")}
+            else:
+                result = {"filename": self.frame}
         else:
             send(conn, {"jsonrpc": "2.0", "error": {"code": -32601, "message": "method not found"},
                         "id": rid})
@@ -96,7 +127,8 @@ class Server:
             if self.mode != "silent":
                 send(conn, event("Version", PHDVersion="2.6.13", PHDSubver="", MsgVersion=1,
                                  OverlapSupport=True))
-                send(conn, event("AppState", State="Guiding"))
+                send(conn, event("AppState",
+                                 State="Stopped" if self.mode == "stopped" else "Guiding"))
             buffer = b""
             while True:
                 data = conn.recv(65536)
@@ -133,8 +165,9 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--mode", default="normal")
     parser.add_argument("--log", required=True)
+    parser.add_argument("--frame")
     args = parser.parse_args()
-    server = Server(args.mode, args.log)
+    server = Server(args.mode, args.log, args.frame)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))
