@@ -966,6 +966,9 @@ void TestCli::librariesLoaded_data() {
     QTest::newRow("following track")
         << ephemeris + QStringList{"--follow", "--total-time", "0.25"} << 0
         << QByteArray("15 -0.3 +0.1\r\n") << coreOnly << drawingAndLinks;
+    // Solving reads the frame with cfitsio and runs the solver as a program of its own.
+    QTest::newRow("solve") << QStringList{"--solve", "missing.fits"} << 1 << QByteArray()
+                           << coreOnly << drawingAndLinks;
     // After "--" an option's name is an argument like any other.
     QTest::newRow("--plot after --")
         << QStringList{"--", "--plot"} << 2 << QByteArray() << coreOnly << drawingAndLinks;
