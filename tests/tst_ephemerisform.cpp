@@ -671,7 +671,7 @@ void TestEphemerisForm::menus() {
     // Exit last.
     QCOMPARE(file, (QStringList{"&Save Ctrl+S", "-", "Open &Ephemeris... Ctrl+O",
                                 "Fetch from JPL &Horizons... ", "&Paste Ephemeris Ctrl+V", "-",
-                                "E&xit Ctrl+Q"}));
+                                "Calibrate from a &Frame... ", "-", "E&xit Ctrl+Q"}));
 }
 
 // ---- a track that follows the ephemeris

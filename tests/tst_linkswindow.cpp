@@ -410,7 +410,7 @@ void TestLinksWindow::window() {
     form->findChild<QAction*>("mnu_Connections")->trigger();
     auto* dialog = form->findChild<QDialog*>("ConnectionsForm");
     QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->windowTitle(), "CONNECTIONS");
+    QCOMPARE(dialog->windowTitle(), "Connections");
     QCOMPARE(dialog->findChild<QLineEdit*>("Phd2Port")->text(), "4400");
     dialog->findChild<QLineEdit*>("Phd2Host")->setText("127.0.0.1");
     dialog->findChild<QLineEdit*>("Phd2Port")->setText(port);

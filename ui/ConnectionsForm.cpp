@@ -36,7 +36,7 @@ ConnectionsForm::ConnectionsForm(Connections& connections,
       declinationDegrees_(declinationDegrees),
       dialogs_(dialogs) {
     setObjectName("ConnectionsForm");
-    setWindowTitle("CONNECTIONS");
+    setWindowTitle("Connections");
     setAttribute(Qt::WA_DeleteOnClose);
     const TwipsScale twips(this);
     setFixedSize(twips(4212), twips(5112));

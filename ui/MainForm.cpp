@@ -204,16 +204,16 @@ void MainForm::BuildMenu() {
     auto* pasteInBoxes = new EphemerisPaste(mnu_PasteEphemeris, this);
     for (QLineEdit* box : {Motion, PA, TimeInterval}) box->installEventFilter(pasteInBoxes);
     mnu_File->insertSeparator(mnu_Exit);
+    QAction* mnu_CalibrateFromFrame = addToFile("Calibrate from a &Frame...");
+    mnu_CalibrateFromFrame->setObjectName("mnu_CalibrateFromFrame");
+    connect(mnu_CalibrateFromFrame, &QAction::triggered, this,
+            &MainForm::mnu_CalibrateFromFrame_Click);
+    mnu_File->insertSeparator(mnu_Exit);
     auto addMenu = [&](const QString& title) {
         auto* menu = new QMenu(title, this);
         menuBar()->insertMenu(nmu_Help->menuAction(), menu);
         return menu;
     };
-
-    QAction* mnu_CalibrateFromFrame = addToFile("Calibrate from a &Frame...");
-    mnu_CalibrateFromFrame->setObjectName("mnu_CalibrateFromFrame");
-    connect(mnu_CalibrateFromFrame, &QAction::triggered, this,
-            &MainForm::mnu_CalibrateFromFrame_Click);
 
     connect(nmu_Save, &QAction::triggered, this, &MainForm::nmu_Save_Click);
     connect(mnu_Exit, &QAction::triggered, this, &MainForm::mnu_Exit_Click);
