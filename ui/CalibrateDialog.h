@@ -37,6 +37,12 @@ class CalibrateDialog : public QDialog {
     // The camera angle the guider's own calibration implies: a solution more than 5
     // degrees from it is pointed out.
     void SetGuiderCameraAngle(double degrees) { guiderAngle_ = degrees; }
+    // Where the telescope points, as far as the window knows (the loaded ephemeris): the
+    // solver searches near it when the frame's header names no position.
+    void SetKnownPosition(double raDegrees, double decDegrees) {
+        knownRa_ = raDegrees;
+        knownDec_ = decDegrees;
+    }
     // Starts the solve; the hint is the current pixel size unless the frame has its own.
     void Start();
     [[nodiscard]] const std::optional<Pelindra::Solve::Calibration>& Solution() const {
@@ -59,6 +65,8 @@ class CalibrateDialog : public QDialog {
     Pelindra::Solve::PlateSolver* solver_;
     std::optional<Pelindra::Solve::Calibration> calibration_;
     std::optional<double> guiderAngle_;
+    std::optional<double> knownRa_;
+    std::optional<double> knownDec_;
     QImage image_;  // the frame in grey, row 0 at the top
 
     QLabel* Picture;

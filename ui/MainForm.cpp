@@ -24,6 +24,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+#include <cstdlib>
 
 #include "core/IntervalRepair.h"
 #include "core/Offsets.h"
@@ -840,6 +841,18 @@ void MainForm::CalibrateFromFrame(const QString& path, std::optional<double> gui
         params_, std::get<Pelindra::Solve::Frame>(std::move(read)), QFileInfo(path).fileName(),
         side, [this] { ValidateAndUpdate(); }, this);
     if (guiderAngle) dialog->SetGuiderCameraAngle(*guiderAngle);
+    // The loaded ephemeris says where the telescope points: its row nearest the time shown.
+    if (ephemeris_) {
+        const UtcMs at = ephemeris_->chosenTime().value_or(clock_());
+        const Pelindra::Ephemeris::Row* nearest = nullptr;
+        for (const Pelindra::Ephemeris::Row& row : ephemeris_->table().rows) {
+            if (!row.raDegrees || !row.decDegrees) continue;
+            if (!nearest || std::llabs(row.time - at) < std::llabs(nearest->time - at)) {
+                nearest = &row;
+            }
+        }
+        if (nearest) dialog->SetKnownPosition(*nearest->raDegrees, *nearest->decDegrees);
+    }
     dialog->show();
     dialog->Start();
 }
