@@ -13,6 +13,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "core/SecondsText.h"
 #include "ephemeris/Reader.h"
 
 namespace Pelindra::Ephemeris {
@@ -38,10 +39,6 @@ QString Decimal(double value) {
     while (text.endsWith(u'0')) text.chop(1);
     if (text.endsWith(u'.')) text.chop(1);
     return text == "-0" ? "0" : text;
-}
-
-QString Seconds(std::chrono::milliseconds time) {
-    return QString::number(static_cast<double>(time.count()) / 1000.0);
 }
 
 QString UtcMinute(const QDateTime& time) {
@@ -295,16 +292,16 @@ HorizonsFetch::HorizonsFetch(QString baseUrl, FetchTimeouts timeouts, QObject* p
     totalTimer_.setSingleShot(true);
     stallTimer_.setSingleShot(true);
     connect(&totalTimer_, &QTimer::timeout, this, [this] {
-        fail(QString("%1 did not send the whole table within %2 s; try a shorter span or a "
+        fail(QString("%1 did not send the whole table within %2; try a shorter span or a "
                      "longer step.")
-                 .arg(host(), Seconds(timeouts_.total)));
+                 .arg(host(), Pelindra::Core::SecondsText(timeouts_.total)));
     });
     connect(&stallTimer_, &QTimer::timeout, this, [this] {
         const bool answering =
             reply_ && reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         fail(answering
-                 ? QString("%1 stopped sending for %2 s.").arg(host(), Seconds(timeouts_.stall))
-                 : QString("%1 did not answer within %2 s.").arg(host(), Seconds(timeouts_.stall)));
+                 ? QString("%1 stopped sending for %2.").arg(host(), Pelindra::Core::SecondsText(timeouts_.stall))
+                 : QString("%1 did not answer within %2.").arg(host(), Pelindra::Core::SecondsText(timeouts_.stall)));
     });
 }
 

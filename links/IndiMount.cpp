@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/SecondsText.h"
 #include "links/Escaped.h"
 
 namespace Pelindra::Links {
 
 namespace {
 
-constexpr int kMsPerSecond = 1000;
 constexpr double kSecondsPerMinute = 60;
 // DRIVER_INFO's DRIVER_INTERFACE is a bit mask; this bit is a telescope's.
 constexpr int kTelescopeInterface = 1;
@@ -29,7 +29,7 @@ QString Key(const QString& device, const QString& name) {
 }
 
 QString Seconds(int ms) {
-    return QString::number(ms / kMsPerSecond) + " s";
+    return Pelindra::Core::SecondsText(std::chrono::milliseconds(ms));
 }
 
 QString WithMessage(const QString& text, const QString& message) {

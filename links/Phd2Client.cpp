@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <cmath>
 
+#include "core/SecondsText.h"
 #include "links/Escaped.h"
 
 namespace Pelindra::Links {
@@ -15,7 +16,7 @@ namespace {
 constexpr qsizetype kQuotedBytes = 60;
 
 QString Seconds(int milliseconds) {
-    return QString::number(milliseconds / 1000.0, 'g', 3) + " s";
+    return Pelindra::Core::SecondsText(std::chrono::milliseconds(milliseconds));
 }
 
 // The start of a line as it can be shown, its control characters escaped.
