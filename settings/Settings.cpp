@@ -5,6 +5,8 @@
 #include <QLockFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <memory>
+#include <variant>
 
 #include "core/AtomicFile.h"
 #include "core/IntervalRepair.h"
@@ -157,20 +159,70 @@ std::optional<std::string> LoadSettings(TrackParams& params, SettingsView& view,
     return problem;
 }
 
+namespace {
+
+std::string SaveFailure(const std::string& path, const std::string& reason) {
+    return "Cannot save the settings file \"" + path + "\": " + reason;
+}
+
+// The lock file beside the settings file, taken; or why not.
+std::variant<std::unique_ptr<QLockFile>, std::string> Lock(const std::string& path) {
+    const QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return SaveFailure(path, "cannot create the folder " + folder.toStdString());
+    }
+    auto lock = std::make_unique<QLockFile>(QString::fromStdString(path) + ".lock");
+    if (!lock->tryLock(kLockWaitMs)) {
+        return SaveFailure(path, lock->error() == QLockFile::LockFailedError
+                                     ? "another copy of Pelindra kept it locked"
+                                     : "cannot create its lock file beside it");
+    }
+    return lock;
+}
+
+// The boxes' texts as the file holds them, written back unchanged.
+class KeptTexts : public SettingsView {
+  public:
+    void SetMotionText(const std::string& text) override { motion_ = text; }
+    void SetPAText(const std::string& text) override { pa_ = text; }
+    void SetTimeIntervalText(const std::string&) override {}
+    void SetWestValue(bool) override {}
+    void SetEastValue(bool) override {}
+    std::string MotionText() const override { return motion_; }
+    std::string PAText() const override { return pa_; }
+
+  private:
+    std::string motion_, pa_;
+};
+
+std::optional<std::string> SaveLocked(const TrackParams& params, const SettingsView& view,
+                                      const std::string& path);
+
+}  // namespace
+
 std::optional<std::string> SaveSettings(const TrackParams& params, const SettingsView& view,
                                         const std::string& path) {
-    auto failure = [&](const std::string& reason) {
-        return "Cannot save the settings file \"" + path + "\": " + reason;
-    };
-    const QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
-    if (!QDir().mkpath(folder)) return failure("cannot create the folder " + folder.toStdString());
+    auto lock = Lock(path);
+    if (const auto* problem = std::get_if<std::string>(&lock)) return *problem;
+    return SaveLocked(params, view, path);
+}
 
-    QLockFile lock(QString::fromStdString(path) + ".lock");
-    if (!lock.tryLock(kLockWaitMs)) {
-        return failure(lock.error() == QLockFile::LockFailedError
-                           ? "another copy of Pelindra kept it locked"
-                           : "cannot create its lock file beside it");
-    }
+std::optional<std::string> UpdateSettings(const std::string& path,
+                                          const std::function<void(TrackParams&)>& change) {
+    auto lock = Lock(path);
+    if (const auto* problem = std::get_if<std::string>(&lock)) return *problem;
+    TrackParams params;
+    KeptTexts texts;
+    if (const auto problem = LoadSettings(params, texts, path)) return problem;
+    change(params);
+    return SaveLocked(params, texts, path);
+}
+
+namespace {
+
+std::optional<std::string> SaveLocked(const TrackParams& params, const SettingsView& view,
+                                      const std::string& path) {
+    auto failure = [&](const std::string& reason) { return SaveFailure(path, reason); };
     // Other lines of the file are kept, so a file that cannot be read is not replaced.
     FileContent file = ReadRegularFile(path, kSettingsSizeLimit);
     if (file.state == FileContent::State::Unusable) return failure(file.reason);
@@ -229,5 +281,7 @@ std::optional<std::string> SaveSettings(const TrackParams& params, const Setting
     if (const auto error = WriteFileAtomically(path, ini.Bytes())) return failure(*error);
     return std::nullopt;
 }
+
+}  // namespace
 
 }  // namespace Pelindra::Settings

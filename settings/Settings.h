@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -91,5 +92,12 @@ std::string SettingsFilePath();
 [[nodiscard]] std::optional<std::string> SaveSettings(const Core::TrackParams& params,
                                                       const SettingsView& view,
                                                       const std::string& path);
+
+// Changes the record as the file holds it and writes it back, the lock held from the read
+// through the write, so no other copy's save falls between them. Every entry the change
+// leaves alone is written back as the window's own load and save would. A file that cannot be
+// used as a settings file is not replaced: its message is returned.
+[[nodiscard]] std::optional<std::string> UpdateSettings(
+    const std::string& path, const std::function<void(Core::TrackParams&)>& change);
 
 }  // namespace Pelindra::Settings

@@ -209,6 +209,7 @@ class TestSettings : public QObject {
     void unusableFile_data();
     void unusableFile();
     void saveWaitsForAnotherCopy();
+    void updateReadsUnderTheLock();
     void ephemerisMemory();
     void addedEntries_data();
     void addedEntries();
@@ -602,6 +603,30 @@ void TestSettings::saveWaitsForAnotherCopy() {
     QVERIFY(waited);
     QVERIFY2(!error, error ? error->c_str() : "");
     QCOMPARE(ReadAll(Path()), kSample);
+}
+
+// A change of a few entries (pelindra-track --solve --save) reads the file only once it
+// holds the lock: what another copy saved meanwhile stays, with the change on top.
+void TestSettings::updateReadsUnderTheLock() {
+    WriteAll(Path(), "[Object]\r\nMotion= 3\r\n");
+    QLockFile otherCopy(Path() + ".lock");
+    QVERIFY(otherCopy.tryLock(0));
+
+    std::optional<std::string> error = "did not run";
+    std::thread update([&] {
+        error = UpdateSettings(Path().toStdString(), [](TrackParams& p) { p.PixSize = 2.5f; });
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The other copy closes, writing its own file.
+    WriteAll(Path(), "[Object]\r\nMotion= 7\r\n[Extra]\r\nKey=kept\r\n");
+    otherCopy.unlock();
+    update.join();
+
+    QVERIFY2(!error, error ? error->c_str() : "");
+    const QByteArray after = ReadAll(Path());
+    for (const char* line : {"Motion=7\r\n", "[Extra]\r\nKey=kept\r\n", "PixelSize=2.5\r\n"}) {
+        QVERIFY2(after.contains(line), after.constData());
+    }
 }
 
 // The ephemeris section is read back as written and appears only once one was used.

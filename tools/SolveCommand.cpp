@@ -14,34 +14,15 @@ using namespace Pelindra::Tools;
 
 namespace {
 
-// The two boxes whose texts a save writes back as they were read; nothing else is shown.
-class KeptTexts : public Pelindra::Settings::SettingsView {
-  public:
-    void SetMotionText(const std::string& text) override { motion_ = text; }
-    void SetPAText(const std::string& text) override { pa_ = text; }
-    void SetTimeIntervalText(const std::string&) override {}
-    void SetWestValue(bool) override {}
-    void SetEastValue(bool) override {}
-    std::string MotionText() const override { return motion_; }
-    std::string PAText() const override { return pa_; }
-
-  private:
-    std::string motion_, pa_;
-};
-
 // As the window's Apply: the settings file as it is, with the calibration written into it
 // and nothing else changed but the mount type --mount names.
 int SaveCalibration(const Calibration& calibration, PierSide side, const TrackParams& params,
                     bool mountGiven, const std::string& path) {
-    TrackParams saved;
-    KeptTexts texts;
-    if (const auto problem = Pelindra::Settings::LoadSettings(saved, texts, path)) {
-        PrintError(*problem);
-        return kFailure;
-    }
-    if (mountGiven) saved.MountType = params.MountType;
-    ApplyCalibration(saved, calibration, side);
-    if (const auto problem = Pelindra::Settings::SaveSettings(saved, texts, path)) {
+    const auto problem = Pelindra::Settings::UpdateSettings(path, [&](TrackParams& saved) {
+        if (mountGiven) saved.MountType = params.MountType;
+        ApplyCalibration(saved, calibration, side);
+    });
+    if (problem) {
         PrintError(*problem);
         return kFailure;
     }
