@@ -186,8 +186,14 @@ void TestLinksWindow::windowListsDevicesAndTracks() {
     dialog->findChild<QLineEdit*>("IndiHost")->setText("127.0.0.1");
     dialog->findChild<QLineEdit*>("IndiPort")->setText(QString::number(server_->port()));
     auto* devices = dialog->findChild<QComboBox*>("IndiDevice");
-    dialog->findChild<QPushButton*>("ListDevices")->click();
+    auto* listDevices = dialog->findChild<QPushButton*>("ListDevices");
+    listDevices->click();
+    // It says it is asking while the server has not answered.
+    QCOMPARE(listDevices->text(), QString("Asking..."));
+    QVERIFY(!listDevices->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(devices->count(), 1, 10000);
+    QTRY_COMPARE(listDevices->text(), QString("&List Devices"));
+    QVERIFY(listDevices->isEnabled());
     QCOMPARE(devices->itemText(0), kSimulator);
     QCOMPARE(devices->currentText(), kSimulator);
     dialog->findChild<QLineEdit*>("Declination")->setText("60");

@@ -128,12 +128,19 @@ void ConnectionsForm::ListDevices_Click() {
             IndiDevice->setEditText(typed.isEmpty() && !devices.isEmpty() ? devices.first()
                                                                           : typed);
         });
-        connect(indi_, &IndiMount::succeeded, this, [this] { ListDevices->setEnabled(true); });
-        connect(indi_, &IndiMount::failed, this, [this](const QString& reason) {
+        // The button says it is asking until the server answers or the wait gives up,
+        // which a silent server makes last many seconds.
+        const auto asked = [this] {
+            ListDevices->setText("&List Devices");
             ListDevices->setEnabled(true);
+        };
+        connect(indi_, &IndiMount::succeeded, this, asked);
+        connect(indi_, &IndiMount::failed, this, [this, asked](const QString& reason) {
+            asked();
             ShowError(reason);
         });
     }
+    ListDevices->setText("Asking...");
     ListDevices->setEnabled(false);
     indi_->SetServer(host, *port, {});
     indi_->ListDevices();
