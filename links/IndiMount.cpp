@@ -162,6 +162,7 @@ void IndiMount::Start(Request request) {
         coordinatesFresh_ = false;
         linked_ = false;
         connectTimer_.start(timeouts_.connectMs);
+        emit connecting(Where());
         socket_->connectToHost(host_, static_cast<quint16>(port_));
         return;
     }

@@ -84,6 +84,8 @@ class IndiMount : public QObject {
     [[nodiscard]] const MountTrackRate& SentRate() const { return sent_; }
 
   signals:
+    // A request began by opening the connection to the server `where`.
+    void connecting(const QString& where);
     void succeeded(const QString& held);
     void failed(const QString& reason);
     void devicesListed(const QStringList& devices);

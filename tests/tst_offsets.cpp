@@ -287,8 +287,10 @@ void TestOffsets::reversalTestInCameraTerms() {
         const double r = pa * std::numbers::pi / 180;
         return std::pair{std::sin(r), std::cos(r)};
     };
-    const auto [yEast, yNorth] = toward(angle);
-    const auto [xEast, xNorth] = toward(angle + (mirrored ? -90.0 : 90.0));
+    // Plain values, not bindings: a lambda below uses them.
+    const std::pair<double, double> y = toward(angle);
+    const std::pair<double, double> x = toward(angle + (mirrored ? -90.0 : 90.0));
+    const double yEast = y.first, yNorth = y.second, xEast = x.first, xNorth = x.second;
     // Where the stars go on the sky when the guide point moves by an offset.
     const auto starsMove = [&](PixelOffset o) {
         return std::pair{o.x * xEast + ySense * o.y * yEast, o.x * xNorth + ySense * o.y * yNorth};

@@ -580,6 +580,8 @@ Pelindra::Links::IndiMount& MainForm::Indi() {
     using Pelindra::Links::IndiMount;
     if (!indi_) {
         indi_ = new IndiMount(this);
+        connect(indi_, &IndiMount::connecting, this,
+                [this](const QString& where) { ShowLinkStatus("Connecting to " + where + "..."); });
         connect(indi_, &IndiMount::succeeded, this, [this](const QString& held) {
             if (mnu_PierSideFromMount->isChecked()) {
                 if (const auto side = indi_->LastPierSide()) MountPierSide(*side);
