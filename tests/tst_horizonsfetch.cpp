@@ -398,6 +398,12 @@ class TestHorizonsFetch : public QObject {
         } else {
             QCOMPARE(succeeded.size(), 0);
             const QString reported = failed.first().first().toString();
+#ifdef PELINDRA_SANITIZED
+            // A sanitized build on a busy machine may not take in 64 MiB before the total
+            // timeout; either way the flood ends, and its memory is checked below.
+            if (behaviour == Behaviour::Flood && reported.contains("did not send the whole table"))
+                message = QStringList{"127.0.0.1"};
+#endif
             for (const QString& fragment : message)
                 QVERIFY2(reported.contains(fragment), qPrintable(reported));
         }

@@ -72,6 +72,25 @@ char* WriteStep(char* at, float out, float exact, std::string_view decimalSepara
     return WriteMagnitude(at, std::fabs(out), 1, decimalSeparator);
 }
 
+// A blank and a step of a whole number of tenths (below 2^53), signed as WriteStep signs.
+char* WriteTenths(char* at, double tenths, float exact, std::string_view decimalSeparator) {
+    *at++ = ' ';
+    *at++ = tenths > 0 || (tenths == 0 && exact > 0) ? '+' : '-';
+    auto count = static_cast<std::uint64_t>(std::fabs(tenths));
+    const char tenth = static_cast<char>('0' + count % 10);
+    count /= 10;
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + count % 10);
+        count /= 10;
+    } while (count > 0);
+    while (n > 0) *at++ = digits[--n];
+    for (char c : decimalSeparator) *at++ = c;
+    *at++ = tenth;
+    return at;
+}
+
 // Seconds from `start` to `time`; in double, so no pair of times can overflow.
 double SecondsAfter(UtcMs start, UtcMs time) {
     return (static_cast<double>(time) - static_cast<double>(start)) / 1000;
@@ -252,9 +271,7 @@ class SphereWalker {
     }
 
     // RA's rate: within a hair of a pole it is held finite.
-    static double RaRate(double east, double dec) {
-        return east / std::max(std::cos(dec), 1e-9);
-    }
+    static double RaRate(double east, double dec) { return east / std::max(std::cos(dec), 1e-9); }
 
     // Classical Runge-Kutta in pieces of at most a minute: the rates are straight lines in
     // time, so Dec comes out exact and RA to far below a millisecond of arc.
@@ -311,8 +328,8 @@ std::variant<FollowingTrack, std::string> FollowEphemeris(
     const double interval = params.TimeInterval;
     const UtcMs end = EndOfTrack(start, rowCount * interval);
     const std::vector<Row>& rows = table.rows;
-    const std::string needed = "The track needs the ephemeris from " + FormatUtcTime(start) +
-                               " to " + FormatUtcTime(end);
+    const std::string needed =
+        "The track needs the ephemeris from " + FormatUtcTime(start) + " to " + FormatUtcTime(end);
     if (rows.empty() || start < rows.front().time || end > rows.back().time) {
         if (rows.empty()) return needed + ", but it holds no row with a rate";
         return needed + ", but it covers " + FormatUtcTime(rows.front().time) + " to " +
@@ -330,11 +347,11 @@ std::variant<FollowingTrack, std::string> FollowEphemeris(
         std::upper_bound(rows.begin(), rows.end(), start,
                          [](UtcMs t, const Row& row) { return t < row.time; }) -
         rows.begin() - 1);
-    const auto final = std::max(
-        first, static_cast<std::size_t>(
-                   std::lower_bound(rows.begin(), rows.end(), end,
-                                    [](const Row& row, UtcMs t) { return row.time < t; }) -
-                   rows.begin()));
+    const auto final =
+        std::max(first, static_cast<std::size_t>(
+                            std::lower_bound(rows.begin(), rows.end(), end,
+                                             [](const Row& row, UtcMs t) { return row.time < t; }) -
+                            rows.begin()));
 
     FollowingTrack track;
     std::vector<Ephemeris::PathSegment> segments;
@@ -344,9 +361,9 @@ std::variant<FollowingTrack, std::string> FollowEphemeris(
         segments.push_back(*segment);
     }
     const bool positions = final > first && segments.size() == final - first;
-    const std::optional<double> declination =
-        positions ? std::nullopt
-                  : rows[first].decDegrees ? rows[first].decDegrees : typedDeclinationDegrees;
+    const std::optional<double> declination = positions                ? std::nullopt
+                                              : rows[first].decDegrees ? rows[first].decDegrees
+                                                                       : typedDeclinationDegrees;
     if (!positions && !declination) track.notes.emplace_back(kFlatSkyNote);
     if (Coarse(rows, first, final)) track.notes.emplace_back(kCoarseTableNote);
 
@@ -358,8 +375,7 @@ std::variant<FollowingTrack, std::string> FollowEphemeris(
             const Ephemeris::Rate rate{steady->east, steady->north};
             const std::optional<float> motion = ToSingle(rate.MotionArcsecPerMinute());
             const std::optional<PixelOffset> offset =
-                motion ? OffsetFor(params, *motion,
-                                   static_cast<float>(rate.PositionAngleDegrees()),
+                motion ? OffsetFor(params, *motion, static_cast<float>(rate.PositionAngleDegrees()),
                                    params.TimeInterval)
                        : std::nullopt;
             if (!offset) return std::string(kOverflowMessage);
@@ -447,13 +463,13 @@ std::optional<std::string> TrackTextOf(const FollowingTrack& track, std::string_
         const double tenthsY = RoundHalfEven(track.path[k].y * 10);
         // Beyond 2^53 tenths whole numbers are no longer exact.
         if (!(std::fabs(tenthsX) < 0x1p53) || !(std::fabs(tenthsY) < 0x1p53)) return std::nullopt;
-        const std::optional<float> outX = ToSingle((tenthsX - writtenX) / 10);
-        const std::optional<float> outY = ToSingle((tenthsY - writtenY) / 10);
-        if (!outX || !outY) return std::nullopt;
+        // Written from the whole tenths themselves: through a float, a step of a million
+        // pixels would lose its last tenth and the written sums would stray from the path.
+        char* at =
+            WriteTenths(afterInterval, tenthsX - writtenX, track.steps[k].x, decimalSeparator);
+        at = WriteTenths(at, tenthsY - writtenY, track.steps[k].y, decimalSeparator);
         writtenX = tenthsX;
         writtenY = tenthsY;
-        char* at = WriteStep(afterInterval, *outX, track.steps[k].x, decimalSeparator);
-        at = WriteStep(at, *outY, track.steps[k].y, decimalSeparator);
         *at++ = '\r';
         *at++ = '\n';
         text.append(line.data(), static_cast<std::size_t>(at - line.data()));
