@@ -13,13 +13,7 @@
 #include <memory>
 
 #include "tests/support/FakeIndi.h"
-#if defined(__SANITIZE_ADDRESS__)
-#define PELINDRA_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PELINDRA_SANITIZED 1
-#endif
-#endif
+#include "tests/support/Sanitized.h"
 
 #include "tests/support/FakePhd2.h"
 #include "trackfile/Steps.h"

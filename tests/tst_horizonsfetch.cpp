@@ -29,13 +29,7 @@ using namespace Pelindra::Ephemeris;
 
 Q_DECLARE_METATYPE(HorizonsQuery)
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PELINDRA_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PELINDRA_SANITIZED 1
-#endif
-#endif
+#include "tests/support/Sanitized.h"
 
 namespace {
 
