@@ -171,4 +171,16 @@ std::string FormatUtcTime(UtcMs time) {
     return text;
 }
 
+std::string UtcTimeText(UtcMs time) {
+    std::string text = FormatUtcTime(time);
+    text[text.find('T')] = ' ';
+    text.back() = ' ';  // the final Z
+    return text + "UTC";
+}
+
+std::string UtcClockText(UtcMs time) {
+    const std::string text = FormatUtcTime(time);
+    return text.substr(text.find('T') + 1, 5) + " UTC";
+}
+
 }  // namespace Pelindra::Ephemeris

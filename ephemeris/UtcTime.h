@@ -29,4 +29,11 @@ std::optional<UtcMs> ParseUtcTime(std::string_view text);
 // it back.
 std::string FormatUtcTime(UtcMs time);
 
+// The time as every window and message shows it: "2026-12-07 16:02:45 UTC", with
+// milliseconds only when there are any. ParseUtcTime reads it back.
+std::string UtcTimeText(UtcMs time);
+
+// The time of day alone, to the minute, for short status texts: "21:30 UTC".
+std::string UtcClockText(UtcMs time);
+
 }  // namespace Pelindra::Ephemeris

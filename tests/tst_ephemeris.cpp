@@ -538,32 +538,42 @@ void TestEphemeris::skyMotionAgreesWithRates() {
 void TestEphemeris::utcTimeText_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("formatted");  // empty: refused
+    QTest::addColumn<QByteArray>("shown");      // as windows and messages write it
 
-    QTest::newRow("minutes") << QByteArray("2026-12-07T21:30")
-                             << QByteArray("2026-12-07T21:30:00Z");
-    QTest::newRow("blank, seconds")
-        << QByteArray("2026-12-07 21:30:15") << QByteArray("2026-12-07T21:30:15Z");
-    QTest::newRow("fraction, Z") << QByteArray("2025-11-12T16:43:42.812Z")
-                                 << QByteArray("2025-11-12T16:43:42.812Z");
-    QTest::newRow("as the windows write it")
-        << QByteArray("2026-12-07 16:02:45 UTC") << QByteArray("2026-12-07T16:02:45Z");
-    QTest::newRow("before 1970") << QByteArray("1969-12-31T23:59:59.999Z")
-                                 << QByteArray("1969-12-31T23:59:59.999Z");
-    QTest::newRow("leap day") << QByteArray("2028-02-29T00:00")
-                              << QByteArray("2028-02-29T00:00:00Z");
-    QTest::newRow("no leap day") << QByteArray("2026-02-29T00:00") << QByteArray();
-    QTest::newRow("no time") << QByteArray("2026-12-07") << QByteArray();
-    QTest::newRow("hour 24") << QByteArray("2026-12-07T24:00") << QByteArray();
-    QTest::newRow("second 60") << QByteArray("2026-12-07T21:30:60") << QByteArray();
-    QTest::newRow("point without digits") << QByteArray("2026-12-07T21:30:15.") << QByteArray();
-    QTest::newRow("one-digit month") << QByteArray("2026-1-07T21:30") << QByteArray();
-    QTest::newRow("zone offset") << QByteArray("2026-12-07T21:30+01:00") << QByteArray();
-    QTest::newRow("empty") << QByteArray("") << QByteArray();
+    QTest::newRow("minutes") << QByteArray("2026-12-07T21:30") << QByteArray("2026-12-07T21:30:00Z")
+                         << QByteArray("2026-12-07 21:30:00 UTC");
+    QTest::newRow("blank, seconds") << QByteArray("2026-12-07 21:30:15") << QByteArray("2026-12-07T21:30:15Z")
+                         << QByteArray("2026-12-07 21:30:15 UTC");
+    QTest::newRow("fraction, Z") << QByteArray("2025-11-12T16:43:42.812Z") << QByteArray("2025-11-12T16:43:42.812Z")
+                         << QByteArray("2025-11-12 16:43:42.812 UTC");
+    QTest::newRow("as the windows write it") << QByteArray("2026-12-07 16:02:45 UTC") << QByteArray("2026-12-07T16:02:45Z")
+                         << QByteArray("2026-12-07 16:02:45 UTC");
+    QTest::newRow("before 1970") << QByteArray("1969-12-31T23:59:59.999Z") << QByteArray("1969-12-31T23:59:59.999Z")
+                         << QByteArray("1969-12-31 23:59:59.999 UTC");
+    QTest::newRow("leap day") << QByteArray("2028-02-29T00:00") << QByteArray("2028-02-29T00:00:00Z")
+                         << QByteArray("2028-02-29 00:00:00 UTC");
+    QTest::newRow("no leap day") << QByteArray("2026-02-29T00:00") << QByteArray("")
+                         << QByteArray("");
+    QTest::newRow("no time") << QByteArray("2026-12-07") << QByteArray("")
+                         << QByteArray("");
+    QTest::newRow("hour 24") << QByteArray("2026-12-07T24:00") << QByteArray("")
+                         << QByteArray("");
+    QTest::newRow("second 60") << QByteArray("2026-12-07T21:30:60") << QByteArray("")
+                         << QByteArray("");
+    QTest::newRow("point without digits") << QByteArray("2026-12-07T21:30:15.") << QByteArray("")
+                         << QByteArray("");
+    QTest::newRow("one-digit month") << QByteArray("2026-1-07T21:30") << QByteArray("")
+                         << QByteArray("");
+    QTest::newRow("zone offset") << QByteArray("2026-12-07T21:30+01:00") << QByteArray("")
+                         << QByteArray("");
+    QTest::newRow("empty") << QByteArray("") << QByteArray("")
+                         << QByteArray("");
 }
 
 void TestEphemeris::utcTimeText() {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, formatted);
+    QFETCH(QByteArray, shown);
 
     const std::optional<UtcMs> time = ParseUtcTime(View(text));
     if (formatted.isEmpty()) {
@@ -573,6 +583,9 @@ void TestEphemeris::utcTimeText() {
     QVERIFY(time);
     QCOMPARE(QByteArray::fromStdString(FormatUtcTime(*time)), formatted);
     QCOMPARE(ParseUtcTime(View(formatted)), time);
+    QCOMPARE(QByteArray::fromStdString(UtcTimeText(*time)), shown);
+    QCOMPARE(ParseUtcTime(View(shown)), time);
+    QCOMPARE(QByteArray::fromStdString(UtcClockText(*time)), shown.mid(11, 5) + " UTC");
 }
 
 // Real Horizons tables, when the recorded ones lie beside the project: each gives rows, and
