@@ -10,7 +10,6 @@
 #include "core/Offsets.h"
 #include "core/StoreNumber.h"
 #include "ui/Dialogs.h"
-#include "ui/MainForm.h"
 #include "ui/Placement.h"
 #include "ui/Twips.h"
 
@@ -41,12 +40,12 @@ QString SensorText(int pixels) {
 
 }  // namespace
 
-CameraForm::CameraForm(TrackParams& params, Preferences& preferences, MainForm* mainForm,
-                       Dialogs& dialogs)
-    : QDialog(mainForm),
+CameraForm::CameraForm(TrackParams& params, Preferences& preferences, RecordView& view,
+                       QWidget* owner, Dialogs& dialogs)
+    : QDialog(owner),
       params_(params),
       preferences_(preferences),
-      mainForm_(mainForm),
+      view_(view),
       dialogs_(dialogs) {
     setObjectName("CameraForm");
     setWindowTitle("Camera");
@@ -117,7 +116,7 @@ void CameraForm::Apply_Click() {
     preferences_.sensorHeightPixels = *height;
 
     // As the setup dialog: what was stored stays stored when validation fails.
-    if (Pelindra::Core::ValidateAndUpdate(params_, *mainForm_, *this,
+    if (Pelindra::Core::ValidateAndUpdate(params_, view_.OffsetsShown(), *this,
                                           QLocale().decimalPoint().toStdString()) !=
         UpdateResult::Shown) {
         return;

@@ -5,13 +5,13 @@
 #include "core/Messages.h"
 #include "core/TrackParams.h"
 #include "settings/Settings.h"
+#include "ui/RecordView.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 class Dialogs;
-class MainForm;
 class TwipsScale;
 
 // The modeless dialog for the guide camera: its angle on the sky and its sensor size. Like
@@ -22,7 +22,7 @@ class CameraForm : public QDialog, public Pelindra::Core::Messages {
 
   public:
     CameraForm(Pelindra::Core::TrackParams& params, Pelindra::Settings::Preferences& preferences,
-               MainForm* mainForm, Dialogs& dialogs);
+               RecordView& view, QWidget* owner, Dialogs& dialogs);
 
     void Form_Load();
     void ShowError(const std::string& text) override;
@@ -33,7 +33,7 @@ class CameraForm : public QDialog, public Pelindra::Core::Messages {
 
     Pelindra::Core::TrackParams& params_;
     Pelindra::Settings::Preferences& preferences_;
-    MainForm* mainForm_;  // the owner, so it outlives this dialog
+    RecordView& view_;  // the owner's, so it outlives this dialog
     Dialogs& dialogs_;
 
     QLabel* Label1;

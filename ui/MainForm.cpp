@@ -108,6 +108,7 @@ MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPa
 MainForm::~MainForm() {
     // The palette this window chose goes with it.
     if (dayPalette_) QApplication::setPalette(*dayPalette_);
+    if (setup_) setup_->ViewGone();
 }
 
 void MainForm::BuildControls() {
@@ -440,7 +441,7 @@ void MainForm::ApplyNightMode(bool on) {
 void MainForm::mnu_Camera_Click() {
     // One instance, as the setup dialog: an open one is only brought forward.
     if (!camera_) {
-        camera_ = new CameraForm(params_, preferences_, this, dialogs_);
+        camera_ = new CameraForm(params_, preferences_, *this, this, dialogs_);
         camera_->Form_Load();
     }
     camera_->show();

@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 #include "trackfile/SaveCommand.h"
 #include "ui/EphemerisForm.h"
+#include "ui/RecordView.h"
 
 class QAction;
 class QGroupBox;
@@ -41,7 +42,8 @@ class TrackPreview;
 // the commands. Its load step reads the settings file and its unload step writes it.
 class MainForm : public QMainWindow,
                  public Pelindra::TrackFile::SaveCommandUi,
-                 public Pelindra::Settings::SettingsView {
+                 public Pelindra::Settings::SettingsView,
+                 public RecordView {
     Q_OBJECT
 
   public:
@@ -52,7 +54,8 @@ class MainForm : public QMainWindow,
     void Form_Load();
 
     // Shows or hides the pier-side frame; hidden for a fork mount.
-    void ShowPierSideFor(std::int16_t mountType);
+    void ShowPierSideFor(std::int16_t mountType) override;
+    Pelindra::Core::OffsetDisplay& OffsetsShown() override { return *this; }
     // Validate and, when the record is usable, recompute and show the offsets.
     void ValidateAndUpdate();
     // Something the track's path depends on changed; an open preview follows.

@@ -10,15 +10,12 @@
 #include "core/StoreNumber.h"
 #include "core/Validation.h"
 #include "ui/Dialogs.h"
-#include "ui/MainForm.h"
 #include "ui/OptionButtons.h"
 #include "ui/Placement.h"
 #include "ui/ReversalCheckBox.h"
 #include "ui/Twips.h"
 
 using namespace Pelindra::Core;
-using namespace Pelindra::TrackFile;
-using namespace Pelindra::Settings;
 
 namespace {
 
@@ -34,8 +31,8 @@ QAccessibleInterface* SetupFormAccessible(const QString& className, QObject* obj
 
 }  // namespace
 
-SetupForm::SetupForm(TrackParams& params, MainForm* mainForm, Dialogs& dialogs)
-    : QWidget(nullptr, Qt::Window), params_(params), mainForm_(mainForm), dialogs_(dialogs) {
+SetupForm::SetupForm(TrackParams& params, RecordView* view, Dialogs& dialogs)
+    : QWidget(nullptr, Qt::Window), params_(params), view_(view), dialogs_(dialogs) {
     static const bool accessibleAsDialog = (QAccessible::installFactory(SetupFormAccessible), true);
     static_cast<void>(accessibleAsDialog);
     setObjectName("SetupForm");
@@ -135,16 +132,16 @@ void SetupForm::Apply_Click() {
     params_.PixSize = pixSize;
     params_.TotalTime = totalTime;
     params_.MountType = Fork->isChecked() ? kTrue : kFalse;
-    if (mainForm_) mainForm_->ShowPierSideFor(params_.MountType);
+    if (view_) view_->ShowPierSideFor(params_.MountType);
     params_.RaRevWest = RaRevWest->Flag();
     params_.DecRevWest = DecRevWest->Flag();
     params_.RARevEast = RARevEast->Flag();
     params_.DecRevEast = DecRevEast->Flag();
 
     // Everything stays stored even when validation fails; the dialog then stays open.
-    if (!mainForm_) {
+    if (!view_) {
         if (Pelindra::Core::ValidateParams(params_, *this) == ParamsCheck::Unusable) return;
-    } else if (Pelindra::Core::ValidateAndUpdate(params_, *mainForm_, *this,
+    } else if (Pelindra::Core::ValidateAndUpdate(params_, view_->OffsetsShown(), *this,
                                                  QLocale().decimalPoint().toStdString()) !=
                UpdateResult::Shown) {
         return;

@@ -5,6 +5,7 @@
 
 #include "core/Messages.h"
 #include "core/TrackParams.h"
+#include "ui/RecordView.h"
 
 class QGroupBox;
 class QLabel;
@@ -13,7 +14,6 @@ class QPushButton;
 class QRadioButton;
 
 class Dialogs;
-class MainForm;
 class ReversalCheckBox;
 class TwipsScale;
 
@@ -23,10 +23,12 @@ class SetupForm : public QWidget, public Pelindra::Core::Messages {
     Q_OBJECT
 
   public:
-    SetupForm(Pelindra::Core::TrackParams& params, MainForm* mainForm, Dialogs& dialogs);
+    SetupForm(Pelindra::Core::TrackParams& params, RecordView* view, Dialogs& dialogs);
 
     void Form_Load();
     void ShowError(const std::string& text) override;
+    // The window it updates is closing: Apply then only checks and stores.
+    void ViewGone() { view_ = nullptr; }
 
   protected:
     bool focusNextPrevChild(bool next) override;
@@ -39,7 +41,7 @@ class SetupForm : public QWidget, public Pelindra::Core::Messages {
     void Cancel_Click();
 
     Pelindra::Core::TrackParams& params_;
-    QPointer<MainForm> mainForm_;  // gone once the main window was closed by its close box
+    RecordView* view_;  // nullptr once the main window was closed by its close box
     Dialogs& dialogs_;
 
     QLabel* Label1;
