@@ -19,6 +19,7 @@
 
 #include "ephemeris/UtcTime.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/StatusLine.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowHelpers.h"
 #include "trackfile/Steps.h"
@@ -153,10 +154,7 @@ class Session : public ProgramRun {
     }
     QDateTimeEdit* timeEdit() const { return in<QDateTimeEdit>("time"); }
     // Hidden or not yet made: no source line.
-    QString sourceLine() const {
-        auto* line = form()->findChild<QLabel*>("EphemerisSource");
-        return line && line->isVisible() ? line->text() : QString();
-    }
+    QString sourceLine() const { return StatusMessage(form()); }
 
     // The keys a user presses in the window in front, so shortcuts apply.
     void press(const QKeySequence& keys, QWidget* focus = nullptr) {
@@ -435,14 +433,15 @@ void TestEphemerisForm::startTime_data() {
     const QByteArray loaded = Lines({"[Ephemeris]", "File=$FILE", "Time="});
     QTest::newRow("now before the span")
         << QByteArray() << "2024-03-09T23:00:00Z"
-        << "2024-03-10 02:00:00"
-        << "Now (2024-03-09 23:00:00 UTC) is before this ephemeris starts: its first time is "
-           "shown."
+        << "2024-03-09 23:00:00"
+        << "Now (2024-03-09 23:00:00 UTC) is before this ephemeris starts at 2024-03-10 "
+           "02:00:00 UTC: it gives no motion then. Set a time within it."
         << "$TRACKS" << false << loaded;
     QTest::newRow("now after the span")
         << QByteArray() << "2026-12-07T21:30:15Z"
-        << "2024-03-10 03:00:00"
-        << "Now (2026-12-07 21:30:15 UTC) is after this ephemeris ends: its last time is shown."
+        << "2026-12-07 21:30:15"
+        << "Now (2026-12-07 21:30:15 UTC) is after this ephemeris ends at 2024-03-10 03:00:00 "
+           "UTC: it gives no motion then. Set a time within it."
         << "$TRACKS" << false << loaded;
     // The same file and time as remembered: the section stays as the user's file has it.
     const QByteArray rememberedHere =
@@ -458,9 +457,9 @@ void TestEphemerisForm::startTime_data() {
     QTest::newRow("remembered time outside the span")
         << Lines({"[Ephemeris]", "File=$FILE", "Time=2024-03-11T00:00:00Z"})
         << "2024-03-10T02:10:00Z"
-        << "2024-03-10 03:00:00"
-        << "The time chosen last (2024-03-11 00:00:00 UTC) is after this ephemeris ends: its "
-           "last time is shown."
+        << "2024-03-11 00:00:00"
+        << "The time chosen last (2024-03-11 00:00:00 UTC) is after this ephemeris ends at "
+           "2024-03-10 03:00:00 UTC: it gives no motion then. Set a time within it."
         << "$HERE" << false << Lines({"[Ephemeris]", "File=$FILE", "Time=2024-03-11T00:00:00Z"});
     // A remembered file that is gone stops nothing: the chooser opens where tracks go.
     QTest::newRow("remembered file gone")
@@ -503,6 +502,10 @@ void TestEphemerisForm::startTime() {
     QCOMPARE(s.timeEdit()->text(), shownTime);
     auto* noteLabel = s.in<QLabel>("note");
     QCOMPARE(noteLabel->isVisible() ? noteLabel->text() : QString(), note);
+    // A time outside the table has no motion to hand over.
+    const bool outside = note.contains("no motion");
+    QCOMPARE(s.in<QPushButton>("use")->isEnabled(), !outside);
+    QCOMPARE(s.in<QLabel>("motionPerMinute")->text() == "none at this time", outside);
 
     s.get<QPushButton>("Quit")->click();
     DeleteLaterNow();
@@ -543,14 +546,24 @@ void TestEphemerisForm::sourceLine() {
     const QString line = s.sourceLine();
     QCOMPARE(line, QString("Motion and PA from the ephemeris of 12P/Pons-Brooks at 2024-03-10 "
                            "02:30:00 UTC."));
-    // The line wraps inside the window, which grows downwards only.
+    // One line inside the window, which grows downwards only, by one line; the whole text
+    // is the line's tool tip, cut to the window's width where it does not fit.
     QCOMPARE(s.form()->width(), asDrawn.width());
+    const QStatusBar* bar = s.form()->statusBar();
     QVERIFY(s.form()->height() > asDrawn.height());
-    QVERIFY(s.form()->rect().contains(s.form()->statusBar()->geometry()));
+    QVERIFY(s.form()->height() < asDrawn.height() + 3 * bar->fontMetrics().height());
+    QVERIFY(s.form()->rect().contains(bar->geometry()));
+    auto* status = s.form()->findChild<QLabel*>("StatusLine");
+    QCOMPARE(status->toolTip(), line);
+    QVERIFY(status->text().endsWith(QChar(0x2026)));
+    QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <=
+            status->contentsRect().width());
+    const QSize withLine = s.form()->size();
 
     QTest::keyClicks(s.box(qPrintable(box)), keys);
     QCOMPARE(s.sourceLine(), stays ? line : QString());
-    QCOMPARE(s.form()->size(), stays ? s.form()->size() : asDrawn);
+    // An emptied line keeps its place, so the window does not jump while typing.
+    QCOMPARE(s.form()->size(), withLine);
     QCOMPARE(s.form()->minimumSize(), s.form()->maximumSize());
 }
 
@@ -670,8 +683,9 @@ void TestEphemerisForm::menus() {
                                        : action->text() + " " + action->shortcut().toString());
     // Exit last.
     QCOMPARE(file, (QStringList{"&Save Ctrl+S", "-", "Open &Ephemeris... Ctrl+O",
-                                "Fetch from JPL &Horizons... ", "&Paste Ephemeris Ctrl+V", "-",
-                                "Calibrate from a &Frame... ", "-", "E&xit Ctrl+Q"}));
+                                "Fetch from JPL &Horizons... ", "&Paste Ephemeris Ctrl+V",
+                                "Follo&w the Ephemeris ", "-", "Calibrate from a &Frame... ",
+                                "-", "E&xit Ctrl+Q"}));
 }
 
 // ---- a track that follows the ephemeris
@@ -737,8 +751,10 @@ void TestEphemerisForm::follow() {
     s.dialogs.chosen = track;
     s.press(QKeySequence(Qt::CTRL | Qt::Key_S));
     QCOMPARE(s.dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error});
-    const auto* notes = s.form()->findChild<QLabel*>("TrackNotes");
-    QCOMPARE(notes ? notes->text() : QString(), told);
+    const QStringList said = StatusHistory(s.form());
+    if (!told.isEmpty()) QVERIFY2(!said.filter(told).isEmpty(), qPrintable(said.join('\n')));
+    // Each save says what it wrote.
+    QCOMPARE(said.filter("Saved ").size(), firstLine.isEmpty() ? 0 : 1);
     if (firstLine.isEmpty()) {
         QVERIFY(!QFileInfo::exists(track));
     } else {

@@ -22,6 +22,7 @@
 #include "tests/support/FakePhd2.h"
 #include "tests/support/IndiServer.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/StatusLine.h"
 
 using namespace Pelindra::Links;
 
@@ -153,8 +154,8 @@ void TestLinksWindow::windowFollowsPierSide() {
     const auto mountSide = [this] {
         return server_->get("TELESCOPE_PIER_SIDE", "PIER_EAST") == "On" ? "East" : "West";
     };
-    QTRY_VERIFY_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus"), 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus")->text().right(4),
+    QTRY_VERIFY_WITH_TIMEOUT(!StatusMessage(form).isEmpty(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(StatusMessage(form).right(4),
                               QString(mountSide()).right(4), 15000);
     const QString before = mountSide();
     QCOMPARE((east->isChecked() ? "East" : "West"), before);
@@ -202,18 +203,17 @@ void TestLinksWindow::windowListsDevicesAndTracks() {
 
     form->findChild<QAction*>("mnu_TrackObjectRate")->trigger();
     // Said at once, as for PHD2, while the connection is made.
-    QVERIFY(form->findChild<QLabel*>("LinkStatus"));
-    QCOMPARE(form->findChild<QLabel*>("LinkStatus")->text(),
+    QVERIFY(!StatusMessage(form).isEmpty());
+    QCOMPARE(StatusMessage(form),
              "Connecting to INDI server 127.0.0.1:" + QString::number(server_->port()) + "...");
     QTRY_VERIFY_WITH_TIMEOUT(
-        form->findChild<QLabel*>("LinkStatus")
-            ->text()
+        StatusMessage(form)
             .endsWith("custom tracking, RA 13.041067 and Dec 0.000000 arcsec/s"),
         10000);
     QCOMPARE(server_->get("TELESCOPE_TRACK_RATE", "TRACK_RATE_RA").toDouble(), 13.041067);
     form->findChild<QAction*>("mnu_StopTrackingObject")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(
-        form->findChild<QLabel*>("LinkStatus")->text().endsWith(kSimulator + ": sidereal tracking"),
+        StatusMessage(form).endsWith(kSimulator + ": sidereal tracking"),
         10000);
     QCOMPARE(server_->get("TELESCOPE_TRACK_MODE", "TRACK_SIDEREAL"), "On");
     QVERIFY(run.dialogs.errors.isEmpty());
@@ -263,7 +263,7 @@ void TestLinksWindow::windowLosesMount() {
     QVERIFY(!follow->isChecked());
     auto* shown = form->findChild<QRadioButton*>(side);
     QVERIFY(shown->isChecked() && shown->isEnabled() && shown->toolTip().isEmpty());
-    QCOMPARE(form->findChild<QLabel*>("LinkStatus")->text(), "Failed: " + expected);
+    QCOMPARE(StatusMessage(form), "Failed: " + expected);
 }
 
 // A mount followed that then reports both sides leaves East and West as they are, and the
@@ -287,8 +287,7 @@ void TestLinksWindow::windowPierSideUnknown() {
     QTRY_VERIFY_WITH_TIMEOUT(west->isChecked(), 10000);
     standIn.sendToAll(both);
     QTRY_VERIFY_WITH_TIMEOUT(
-        form->findChild<QLabel*>("LinkStatus")
-            ->text()
+        StatusMessage(form)
             .endsWith("M reports both East and West as its side of the pier, so its "
                       "side is unknown; West stays as chosen"),
         10000);
@@ -322,13 +321,12 @@ void TestLinksWindow::windowDecReversal() {
     // 600"/min at PA 45, the mount's Dec +20: 7.525 arcsec/s of RA (the axis at 15.041067
     // less that) and 7.071 of Dec.
     form->findChild<QAction*>("mnu_TrackObjectRate")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus"), 10000);
-    auto* status = form->findChild<QLabel*>("LinkStatus");
+    QTRY_VERIFY_WITH_TIMEOUT(!StatusMessage(form).isEmpty(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(
-        status->text().endsWith("custom tracking, RA 7.516194 and Dec -7.071068 arcsec/s"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(status->text().contains("RA moved as the object does"), 25000);
-    QVERIFY2(status->text().contains("Dec moved as the object does (+7.0"),
-             qPrintable(status->text()));
+        StatusMessage(form).endsWith("custom tracking, RA 7.516194 and Dec -7.071068 arcsec/s"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(StatusMessage(form).contains("RA moved as the object does"), 25000);
+    QVERIFY2(StatusMessage(form).contains("Dec moved as the object does (+7.0"),
+             qPrintable(StatusMessage(form)));
     QVERIFY(run.dialogs.errors.isEmpty());
 }
 
@@ -344,8 +342,8 @@ void TestLinksWindow::windowMountDeclination() {
                            "Host=127.0.0.1", "Port=" + QByteArray::number(mount.port())}));
     MainForm* form = run.start();
     form->findChild<QAction*>("mnu_SendRatePhd2")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus")->text(),
+    QTRY_VERIFY_WITH_TIMEOUT(!StatusMessage(form).isEmpty(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(StatusMessage(form),
                               QString("PHD2 at 127.0.0.1:%1: lock shift on: 439.48, 589.79 "
                                       "arcsec/hr (RA/Dec)")
                                   .arg(phd2.port()),
@@ -414,7 +412,7 @@ void TestLinksWindow::window() {
         Ini({"[Object]", "Motion=12", "Position Angle=35", "[Pixel Size]", "PixelSize=1.8"}));
     MainForm* form = run.start();
     // Nothing shows of the links until one is used.
-    QVERIFY(!form->findChild<QLabel*>("LinkStatus"));
+    QVERIFY(StatusMessage(form).isEmpty());
 
     form->findChild<QAction*>("mnu_Connections")->trigger();
     auto* dialog = form->findChild<QDialog*>("ConnectionsForm");
@@ -436,8 +434,8 @@ void TestLinksWindow::window() {
     QCOMPARE(form->PreferencesToSave()->connections.phd2Port, server.port());
 
     form->findChild<QAction*>("mnu_SendRatePhd2")->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(form->findChild<QLabel*>("LinkStatus")->text(), status, 8000);
-    QVERIFY(form->findChild<QLabel*>("LinkStatus")->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(StatusMessage(form), status, 8000);
+    QVERIFY(form->statusBar()->isVisible());
     QTRY_COMPARE(run.dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error});
     const QList<QByteArray> received = server.received();
     if (status.startsWith("Cannot")) {
@@ -502,7 +500,7 @@ void TestLinksWindow::keepUpdated() {
     QTRY_COMPARE(server.received().size(), 8);
     QCOMPARE(server.received()[6],
              R"({"id":7,"method":"set_lock_shift_enabled","params":[false]})");
-    QTRY_VERIFY(form->findChild<QLabel*>("LinkStatus")->text().contains("lock shift off"));
+    QTRY_VERIFY(StatusMessage(form).contains("lock shift off"));
 }
 
 QTEST_MAIN(TestLinksWindow)

@@ -816,7 +816,8 @@ void TestTrackFile::followingCoverage() {
     ui.followedFrom = Night(startMinutes);
     const bool written = SaveTrackFile(p, ui, ".") == SaveResult::Written;
 
-    QCOMPARE(ui.questions, 1);
+    // Refused before the file chooser opens.
+    QCOMPARE(ui.questions, message.isEmpty() ? 1 : 0);
     QCOMPARE(Listing(dir_->path()), QStringList{"track.trk"});
     if (message.isEmpty()) {
         QVERIFY(written);

@@ -1,6 +1,7 @@
 #include "trackfile/SaveCommand.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 #include "core/AtomicFile.h"
 #include "core/Offsets.h"
@@ -71,6 +72,17 @@ SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui,
     }
     if (ValidateParams(params, ui) == ParamsCheck::Unusable) return SaveResult::NotWritten;
 
+    // A following track the ephemeris cannot give is refused before a file is chosen.
+    if (const std::optional<EphemerisStart> followed = ui.FollowedEphemeris()) {
+        const std::optional<int> rows = RowCount(params, ui);
+        if (!rows) return SaveResult::NotWritten;
+        if (const auto problem =
+                FollowingCoverageProblem(followed->table, followed->start, params, *rows)) {
+            ui.ShowError(*problem);
+            return SaveResult::NotWritten;
+        }
+    }
+
     std::string folder = params.Directory;
     if (!IsValidUtf8(folder)) {
         ui.ShowError(std::string(kUnusableFolderMessage));
@@ -89,6 +101,7 @@ SaveResult SaveTrackFile(TrackParams& params, SaveCommandUi& ui,
         ui.ShowError("Cannot write the track file \"" + *fileName + "\": " + *error);
         return SaveResult::NotWritten;
     }
+    ui.TrackWritten(*fileName, static_cast<int>(std::count(text->begin(), text->end(), '\n')));
     return SaveResult::Written;
 }
 

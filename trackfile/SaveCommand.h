@@ -50,6 +50,11 @@ class SaveCommandUi : public Core::Messages, public Core::OffsetDisplay {
     // What the user should know of a following track just composed (how it falls short of
     // the true path), each note once; an empty list when there is nothing to say.
     virtual void ShowTrackNotes(const std::vector<std::string>& notes) { (void)notes; }
+    // The track file was written, with `lines` lines.
+    virtual void TrackWritten(const std::string& file, int lines) {
+        (void)file;
+        (void)lines;
+    }
 };
 
 enum class SaveResult { Written, NotWritten };

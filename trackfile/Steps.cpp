@@ -321,12 +321,10 @@ Steps ConstantSteps(const TrackParams& params, int rowCount) {
     return Steps(static_cast<std::size_t>(rowCount > 0 ? rowCount : 0), PixelOffset{x, y});
 }
 
-std::variant<FollowingTrack, std::string> FollowEphemeris(
-    const Ephemeris::Table& table, UtcMs start, const TrackParams& params, int rowCount,
-    std::optional<double> typedDeclinationDegrees) {
-    if (rowCount <= 0) return FollowingTrack{};
-    const double interval = params.TimeInterval;
-    const UtcMs end = EndOfTrack(start, rowCount * interval);
+std::optional<std::string> FollowingCoverageProblem(const Ephemeris::Table& table, UtcMs start,
+                                                    const TrackParams& params, int rowCount) {
+    if (rowCount <= 0) return std::nullopt;
+    const UtcMs end = EndOfTrack(start, rowCount * static_cast<double>(params.TimeInterval));
     const std::vector<Row>& rows = table.rows;
     const std::string needed =
         "The track needs the ephemeris from " + FormatUtcTime(start) + " to " + FormatUtcTime(end);
@@ -338,6 +336,19 @@ std::variant<FollowingTrack, std::string> FollowEphemeris(
     if (const auto gap = Ephemeris::SpanWithoutRate(table, start, end)) {
         return needed + ", but it gives no rate from " + Ephemeris::SpanText(*gap);
     }
+    return std::nullopt;
+}
+
+std::variant<FollowingTrack, std::string> FollowEphemeris(
+    const Ephemeris::Table& table, UtcMs start, const TrackParams& params, int rowCount,
+    std::optional<double> typedDeclinationDegrees) {
+    if (rowCount <= 0) return FollowingTrack{};
+    if (auto problem = FollowingCoverageProblem(table, start, params, rowCount)) {
+        return std::move(*problem);
+    }
+    const double interval = params.TimeInterval;
+    const UtcMs end = EndOfTrack(start, rowCount * interval);
+    const std::vector<Row>& rows = table.rows;
     // The track may end a fraction of a millisecond after the last row.
     const double last = SecondsAfter(start, rows.back().time);
 

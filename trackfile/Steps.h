@@ -57,6 +57,12 @@ std::variant<FollowingTrack, std::string> FollowEphemeris(
     const Ephemeris::Table& table, Ephemeris::UtcMs start, const Core::TrackParams& params,
     int rowCount, std::optional<double> typedDeclinationDegrees = std::nullopt);
 
+// FollowEphemeris' refusal when the table does not cover the track's span or gives no rate
+// within it; nullopt when it does.
+std::optional<std::string> FollowingCoverageProblem(const Ephemeris::Table& table,
+                                                    Ephemeris::UtcMs start,
+                                                    const Core::TrackParams& params, int rowCount);
+
 // The steps of FollowEphemeris alone.
 std::variant<Steps, std::string> FollowingSteps(const Ephemeris::Table& table,
                                                 Ephemeris::UtcMs start,

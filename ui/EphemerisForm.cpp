@@ -1,7 +1,5 @@
 #include "ui/EphemerisForm.h"
 
-#include "ui/UtcTimeEdit.h"
-
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
@@ -11,11 +9,13 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
 #include "ephemeris/TableRules.h"
 #include "ephemeris/UtcTime.h"
+#include "ui/UtcTimeEdit.h"
 
 using namespace Pelindra::Ephemeris;
 
@@ -29,12 +29,9 @@ UtcMs WholeSeconds(UtcMs time) {
            ((time % kMillisecondsPerSecond) + kMillisecondsPerSecond) % kMillisecondsPerSecond;
 }
 
-// "2025-11-12 16:43:42", with milliseconds only when there are any.
+// "2025-11-12 16:43:42 UTC", with milliseconds only when there are any.
 QString UtcText(UtcMs time) {
-    QString text = QString::fromStdString(FormatUtcTime(time));
-    text.replace('T', ' ');
-    text.chop(1);  // the final Z: the captions say UTC
-    return text;
+    return QString::fromStdString(UtcTimeText(time));
 }
 
 // Fixed decimals with the user's decimal mark, as the offsets show it; no grouping, and
@@ -45,6 +42,9 @@ QString Fixed(double value, int decimals) {
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', decimals);
 }
+
+// What the motion boxes show at a time the table does not cover, or gives no rate for.
+const QString kOutside = QStringLiteral("none at this time");
 
 QLabel* Caption(const char* text) {
     return new QLabel(QString::fromUtf8(text));
@@ -86,10 +86,12 @@ void EphemerisForm::buildControls() {
     origin_ = Value("origin");
     timeEdit_ = new UtcTimeEdit;
     timeEdit_->setObjectName("time");
-    timeEdit_->setToolTip("The time of the exposure in UTC; the rate is taken for this moment");
+    timeEdit_->setToolTip(
+        "The time of the exposure in UTC; Use, Save, the preview, PHD2 and the mount all take "
+        "the motion at this moment");
     now_ = new QPushButton("&Now");
     now_->setObjectName("now");
-    now_->setToolTip("The current time (within the ephemeris)");
+    now_->setToolTip("The current time, kept up to date");
     note_ = new QLabel;
     note_->setObjectName("note");
     note_->setWordWrap(true);
@@ -169,15 +171,25 @@ void EphemerisForm::buildControls() {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(timeEdit_, &QDateTimeEdit::dateTimeChanged, this, &EphemerisForm::timeEdited);
-    connect(timeEdit_, &UtcTimeEdit::wholeTimeRefused, this,
-            [this](const QString& text) {
-                note_->setText("\"" + text + "\" is not a time; write it as 2026-12-07 21:30:00.");
-                note_->show();
-            });
+    connect(timeEdit_, &UtcTimeEdit::wholeTimeRefused, this, [this](const QString& text) {
+        note_->setText("\"" + text + "\" is not a time; write it as 2026-12-07 21:30:00.");
+        note_->show();
+    });
     connect(now_, &QPushButton::clicked, this, &EphemerisForm::nowClicked);
     connect(use_, &QPushButton::clicked, this, &EphemerisForm::useClicked);
     connect(follow_, &QCheckBox::toggled, this, &EphemerisForm::followChanged);
     connect(close_, &QPushButton::clicked, this, &EphemerisForm::close);
+
+    // While the time is "now", the box keeps showing the time that would be used.
+    auto* clockTick = new QTimer(this);
+    clockTick->setInterval(kMillisecondsPerSecond);
+    connect(clockTick, &QTimer::timeout, this, [this] {
+        if (followsNow_ && isVisible() && !timeEdit_->hasFocus()) {
+            goTo(std::nullopt);
+            showTime();
+        }
+    });
+    clockTick->start();
 }
 
 void EphemerisForm::showTable(Table table, const QString& origin, std::optional<UtcMs> time) {
@@ -201,11 +213,7 @@ void EphemerisForm::showTable(Table table, const QString& origin, std::optional<
     if (rows > 0) {
         const UtcMs first = table_.rows.front().time;
         const UtcMs last = table_.rows.back().time;
-        span_->setText(UtcText(first) + " to " + UtcText(last) + " UTC");
-        settingTime_ = true;
-        timeEdit_->setDateTimeRange(QDateTime::fromMSecsSinceEpoch(first, Qt::UTC),
-                                    QDateTime::fromMSecsSinceEpoch(last, Qt::UTC));
-        settingTime_ = false;
+        span_->setText(UtcText(first) + " to " + UtcText(last));
     } else {
         span_->setText("no row with a rate");
     }
@@ -224,38 +232,34 @@ void EphemerisForm::setFollow(bool follow) {
     follow_->setChecked(follow);
 }
 
-std::optional<UtcMs> EphemerisForm::followedStart() {
-    if (!follow_->isChecked()) return std::nullopt;
-    if (!followsNow_) return time_;
-    // As Use: the window shows the moment taken, with a note when it lies outside the span.
-    goTo(std::nullopt);
-    showTime();
-    return askedTime_;
+bool EphemerisForm::follows() const {
+    return follow_->isChecked();
+}
+
+UtcMs EphemerisForm::timeInUse() {
+    // "Now" is the moment of asking, not of loading; the window shows the time it gave.
+    if (followsNow_) {
+        goTo(std::nullopt);
+        showTime();
+    }
+    return time_;
+}
+
+bool EphemerisForm::covers(UtcMs time) const {
+    return !table_.rows.empty() && time >= table_.rows.front().time &&
+           time <= table_.rows.back().time;
+}
+
+QString EphemerisForm::origin() const {
+    return origin_->text();
 }
 
 void EphemerisForm::goTo(std::optional<UtcMs> remembered) {
     followsNow_ = !remembered;
-    const UtcMs asked = remembered ? *remembered : WholeSeconds(clock_());
-    askedTime_ = asked;
-    time_ = asked;
-    QString note;
-    if (!table_.rows.empty()) {
-        const UtcMs first = table_.rows.front().time;
-        const UtcMs last = table_.rows.back().time;
-        time_ = std::clamp(asked, first, last);
-        const QString what =
-            (remembered ? QString("The time chosen last (%1 UTC)") : QString("Now (%1 UTC)"))
-                .arg(UtcText(asked));
-        if (asked < first) {
-            note = what + " is before this ephemeris starts: its first time is shown.";
-        } else if (asked > last) {
-            note = what + " is after this ephemeris ends: its last time is shown.";
-        } else if (remembered) {
-            note = "The time chosen last time; Now goes to the current time.";
-        }
-    }
-    note_->setText(note);
-    note_->setVisible(!note.isEmpty());
+    // Never moved into the span: the time shown is the time every command uses, and a
+    // time outside says so instead of quietly taking the nearest row.
+    time_ = remembered ? *remembered : WholeSeconds(clock_());
+    lastChosen_ = remembered.has_value();
 }
 
 void EphemerisForm::showTime() {
@@ -265,16 +269,37 @@ void EphemerisForm::showTime() {
     showRate();
 }
 
+QString EphemerisForm::outsideNote() const {
+    if (table_.rows.empty() || covers(time_)) return {};
+    const QString what = followsNow_   ? QString("Now (%1)").arg(UtcText(time_))
+                         : lastChosen_ ? QString("The time chosen last (%1)").arg(UtcText(time_))
+                                       : UtcText(time_);
+    const QString where =
+        time_ < table_.rows.front().time
+            ? QString(" is before this ephemeris starts at %1")
+                  .arg(UtcText(table_.rows.front().time))
+            : QString(" is after this ephemeris ends at %1").arg(UtcText(table_.rows.back().time));
+    return what + where + ": it gives no motion then. Set a time within it.";
+}
+
 void EphemerisForm::showRate() {
-    const auto rate = RateAt(table_, time_);
     QLabel* values[] = {motionPerMinute_, motionPerHour_, positionAngle_, eastRate_, northRate_};
+    QString note = outsideNote();
+    const auto rate =
+        note.isEmpty() ? RateAt(table_, time_) : std::variant<Rate, std::string>(std::string());
+    if (note.isEmpty() && lastChosen_) {
+        note = "The time chosen last time; Now goes to the current time.";
+    }
     if (const auto* problem = std::get_if<std::string>(&rate)) {
-        for (QLabel* value : values) value->setText("-");
-        note_->setText(QString::fromStdString(*problem));
+        for (QLabel* value : values) value->setText(kOutside);
+        if (note.isEmpty()) note = QString::fromStdString(*problem);
+        note_->setText(note);
         note_->show();
         use_->setEnabled(false);
         return;
     }
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
     const Rate& r = std::get<Rate>(rate);
     const double perMinute = r.MotionArcsecPerMinute();
     motionPerMinute_->setText(Fixed(perMinute, 4) + " \"/min");
@@ -287,12 +312,9 @@ void EphemerisForm::showRate() {
 
 void EphemerisForm::timeEdited(const QDateTime& edited) {
     if (settingTime_ || table_.rows.empty()) return;
-    // A fraction of a second left over from the span's end is not the user's.
-    time_ = std::clamp(WholeSeconds(edited.toMSecsSinceEpoch()), table_.rows.front().time,
-                       table_.rows.back().time);
+    time_ = WholeSeconds(edited.toMSecsSinceEpoch());
     followsNow_ = false;
-    note_->clear();
-    note_->hide();
+    lastChosen_ = false;
     showRate();
     emit timeChosen();
 }
@@ -304,16 +326,13 @@ void EphemerisForm::nowClicked() {
 }
 
 void EphemerisForm::useClicked() {
-    // "Now" is the moment of Use, not of loading; the window shows the time it used.
-    if (followsNow_) {
-        goTo(std::nullopt);
-        showTime();
-    }
-    const auto rate = RateAt(table_, time_);
+    const UtcMs time = timeInUse();
+    if (!covers(time)) return;
+    const auto rate = RateAt(table_, time);
     if (!std::holds_alternative<Rate>(rate)) return;
     const QString target =
         table_.target.empty() ? origin_->text() : QString::fromStdString(table_.target);
     emit rateUsed(
         std::get<Rate>(rate),
-        QString("Motion and PA from the ephemeris of %1 at %2 UTC.").arg(target, UtcText(time_)));
+        QString("Motion and PA from the ephemeris of %1 at %2.").arg(target, UtcText(time)));
 }

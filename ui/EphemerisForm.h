@@ -28,18 +28,23 @@ class EphemerisForm : public QDialog {
     EphemerisForm(UtcClock clock, QWidget* owner);
 
     // Shows a table read from `origin` (a file, or a description such as "pasted text").
-    // The time starts at `time` when given, else at now; either is kept within the rows'
-    // span, with a note saying so.
+    // The time starts at `time` when given, else at now; a time outside the rows' span is
+    // shown as it is, said to be outside, and Use is disabled.
     void showTable(Pelindra::Ephemeris::Table table, const QString& origin,
                    std::optional<Pelindra::Ephemeris::UtcMs> time);
     // nullopt while the time follows now.
     std::optional<Pelindra::Ephemeris::UtcMs> chosenTime() const;
     const Pelindra::Ephemeris::Table& table() const { return table_; }
+    // Where the table was read from, as the window names it.
+    QString origin() const;
     // Whether Save follows the ephemeris, as remembered from an earlier run.
     void setFollow(bool follow);
-    // The start of a following track when the box is ticked: the time set, or now, not
-    // kept within the span, since the track must start with the exposure.
-    std::optional<Pelindra::Ephemeris::UtcMs> followedStart();
+    bool follows() const;
+    // The one time that Use, Save, the preview, PHD2 and the mount take: the time set, or
+    // now to the second, which the window then shows.
+    Pelindra::Ephemeris::UtcMs timeInUse();
+    // Whether the rows span `time`.
+    bool covers(Pelindra::Ephemeris::UtcMs time) const;
 
   signals:
     // The user set a time, or went back to now.
@@ -51,8 +56,10 @@ class EphemerisForm : public QDialog {
 
   private:
     void buildControls();
-    // Moves to the time remembered from an earlier run, or to now, kept within the span.
+    // Moves to the time remembered from an earlier run, or to now.
     void goTo(std::optional<Pelindra::Ephemeris::UtcMs> remembered);
+    // Empty when the rows span the time shown.
+    QString outsideNote() const;
     void showTime();
     void showRate();
     void timeEdited(const QDateTime& edited);
@@ -62,8 +69,8 @@ class EphemerisForm : public QDialog {
     UtcClock clock_;
     Pelindra::Ephemeris::Table table_;
     Pelindra::Ephemeris::UtcMs time_ = 0;
-    Pelindra::Ephemeris::UtcMs askedTime_ = 0;  // before it was kept within the span
     bool followsNow_ = true;
+    bool lastChosen_ = false;   // the time is the one remembered from an earlier run
     bool settingTime_ = false;  // the editor's change signal then comes from the program
 
     QLabel* target_;

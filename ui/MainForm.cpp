@@ -1,8 +1,5 @@
 #include "ui/MainForm.h"
 
-#include "ui/EphemerisPaste.h"
-#include "ui/ReadableStyle.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -41,9 +38,14 @@
 #include "ui/CameraForm.h"
 #include "ui/ConnectionsForm.h"
 #include "ui/Dialogs.h"
+#include "ui/EphemerisPaste.h"
+#include "ui/EphemerisSession.h"
+#include "ui/MessagesDialog.h"
 #include "ui/OptionButtons.h"
 #include "ui/Placement.h"
+#include "ui/ReadableStyle.h"
 #include "ui/SetupForm.h"
+#include "ui/StatusArea.h"
 #include "ui/TrackPreview.h"
 #include "ui/Twips.h"
 #include "ui/frmAbout.h"
@@ -99,8 +101,23 @@ MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPa
     setWindowTitle(" Pelindra");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    ephemeris_ = new EphemerisSession(clock_, this);
+    connect(ephemeris_, &EphemerisSession::failed, this,
+            [this](const QString& message) { ShowError(message.toStdString()); });
+    connect(ephemeris_, &EphemerisSession::readingChanged, this,
+            [this](bool reading) { setProperty("readingEphemeris", reading); });
+    connect(ephemeris_, &EphemerisSession::changed, this, &MainForm::EphemerisChanged);
+    connect(ephemeris_, &EphemerisSession::rateUsed, this, &MainForm::UseEphemerisRate);
     BuildControls();
     BuildMenu();
+    // Inside the window's bottom edge, one line high; hidden until the first message, so
+    // the window keeps its size until then.
+    status_ = new StatusArea(clock_);
+    const TwipsScale twips(this);
+    status_->setContentsMargins(twips(120), 0, twips(120), 0);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(status_, 1);
+    statusBar()->hide();
     setFixedSize(sizeHint());
     setAcceptDrops(true);  // an ephemeris file or table dropped anywhere but in a text box
 }
@@ -158,8 +175,14 @@ void MainForm::BuildControls() {
     connect(PA, &QLineEdit::textChanged, this, &MainForm::PA_Change);
     connect(TimeInterval, &QLineEdit::textChanged, this, &MainForm::TimeInterval_Change);
     // Only the user's own typing: Use writes the boxes through setText.
-    connect(Motion, &QLineEdit::textEdited, this, [this] { ShowEphemerisSource({}); });
-    connect(PA, &QLineEdit::textEdited, this, [this] { ShowEphemerisSource({}); });
+    for (QLineEdit* box : {Motion, PA}) {
+        connect(box, &QLineEdit::textEdited, this, [this] {
+            if (!ephemerisSource_.isEmpty() && status_ && status_->message() == ephemerisSource_) {
+                Say({});
+            }
+            ephemerisSource_.clear();
+        });
+    }
     OnSelected(West, this, [this] { West_Click(); });
     OnSelected(East, this, [this] { East_Click(); });
     connect(Setup, &QPushButton::clicked, this, &MainForm::Setup_Click);
@@ -205,6 +228,13 @@ void MainForm::BuildMenu() {
     mnu_PasteEphemeris->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     auto* pasteInBoxes = new EphemerisPaste(mnu_PasteEphemeris, this);
     for (QLineEdit* box : {Motion, PA, TimeInterval}) box->installEventFilter(pasteInBoxes);
+    mnu_FollowEphemeris = addToFile("Follo&w the Ephemeris");
+    mnu_FollowEphemeris->setObjectName("mnu_FollowEphemeris");
+    mnu_FollowEphemeris->setCheckable(true);
+    mnu_FollowEphemeris->setToolTip(
+        "Save writes a track whose steps follow the ephemeris' changing rate from the time it "
+        "shows, instead of the Motion and PA above");
+    connect(mnu_FollowEphemeris, &QAction::triggered, this, &MainForm::mnu_FollowEphemeris_Click);
     mnu_File->insertSeparator(mnu_Exit);
     QAction* mnu_CalibrateFromFrame = addToFile("Calibrate from a &Frame...");
     mnu_CalibrateFromFrame->setObjectName("mnu_CalibrateFromFrame");
@@ -229,9 +259,17 @@ void MainForm::BuildMenu() {
     mnu_View->setObjectName("mnu_View");
     QAction* mnu_TrackPreview = mnu_View->addAction("Track &Preview");
     mnu_TrackPreview->setObjectName("mnu_TrackPreview");
+    mnu_Ephemeris = mnu_View->addAction("&Ephemeris");
+    mnu_Ephemeris->setObjectName("mnu_Ephemeris");
+    mnu_Ephemeris->setEnabled(false);  // until a table is read
+    QAction* mnu_Messages = mnu_View->addAction("&Messages");
+    mnu_Messages->setObjectName("mnu_Messages");
+    mnu_View->addSeparator();
     mnu_NightMode = mnu_View->addAction("&Night Mode");
     mnu_NightMode->setObjectName("mnu_NightMode");
     mnu_NightMode->setCheckable(true);
+    connect(mnu_Ephemeris, &QAction::triggered, this, &MainForm::mnu_Ephemeris_Click);
+    connect(mnu_Messages, &QAction::triggered, this, &MainForm::mnu_Messages_Click);
     connect(mnu_TrackPreview, &QAction::triggered, this, &MainForm::mnu_TrackPreview_Click);
     connect(mnu_NightMode, &QAction::triggered, this, &MainForm::mnu_NightMode_Click);
 
@@ -373,7 +411,7 @@ void MainForm::nmu_Save_Click() {
 void MainForm::Quit_Click() {
     // The setup dialog goes first, discarding what was not applied; the main window last.
     if (setup_) setup_->close();
-    if (ephemeris_) ephemeris_->close();
+    ephemeris_->closeWindow();
     if (preview_) preview_->close();
     close();
 }
@@ -404,14 +442,10 @@ Pelindra::Preview::PathSource MainForm::PreviewSource() const {
     source.params = params_;
     source.sensorWidthPixels = preferences_.sensorWidthPixels;
     source.sensorHeightPixels = preferences_.sensorHeightPixels;
-    if (ephemeris_ && !ephemeris_->table().rows.empty()) {
-        // The time set, or now to the second, as a following track starts; not kept
-        // within the table, which a following track must cover.
-        constexpr UtcMs kSecond = 1000;
-        const UtcMs now = clock_();
-        const UtcMs nowToTheSecond = now - ((now % kSecond) + kSecond) % kSecond;
-        source.start = ephemeris_->chosenTime().value_or(nowToTheSecond);
-        if (preferences_.followEphemeris) source.followed = &ephemeris_->table();
+    if (const Table* table = ephemeris_->table(); table && !table->rows.empty()) {
+        // The time the ephemeris window shows, as a following track starts.
+        source.start = *ephemeris_->timeInUse();
+        if (ephemeris_->follows()) source.followed = table;
         source.typedDeclinationDegrees = typedDeclination_;
     }
     return source;
@@ -475,7 +509,7 @@ Pelindra::Links::Phd2Client& MainForm::Phd2() {
     if (phd2_) return *phd2_;
     phd2_ = new Phd2Client(this);
     connect(phd2_, &Phd2Client::connecting, this,
-            [this](const QString& where) { ShowLinkStatus("Connecting to " + where + "..."); });
+            [this](const QString& where) { Say("Connecting to " + where + "..."); });
     // A stop asked for meanwhile goes once the client is free again.
     const auto stopIfPending = [this] {
         if (!phd2StopPending_) return;
@@ -485,12 +519,12 @@ Pelindra::Links::Phd2Client& MainForm::Phd2() {
     connect(phd2_, &Phd2Client::succeeded, this, [this, stopIfPending](const QString& held) {
         if (phd2Sending_) phd2LastSent_ = phd2Sending_;
         phd2Sending_.reset();
-        ShowLinkStatus(phd2_->Where() + ": " + held);
+        Say(phd2_->Where() + ": " + held);
         stopIfPending();
     });
     connect(phd2_, &Phd2Client::failed, this, [this, stopIfPending](const QString& reason) {
         phd2Sending_.reset();
-        ShowLinkStatus("Failed: " + reason);
+        Say("Failed: " + reason);
         if (phd2Asked_) dialogs_.ShowError(MessageParent(), reason);
         stopIfPending();
     });
@@ -498,7 +532,7 @@ Pelindra::Links::Phd2Client& MainForm::Phd2() {
         const QString text = where +
                              " stopped moving the lock position: it reached the edge of the "
                              "guide frame";
-        ShowLinkStatus(text);
+        Say(text);
         dialogs_.ShowError(MessageParent(), text);
     });
     return *phd2_;
@@ -508,7 +542,7 @@ Pelindra::Links::Phd2Client& MainForm::Phd2() {
 bool MainForm::Phd2Waiting(bool asked) {
     if (!phd2_ || !phd2_->Busy()) return false;
     const QString text = phd2_->Where() + " has not yet answered the last request";
-    ShowLinkStatus(text);
+    Say(text);
     if (asked) dialogs_.ShowError(MessageParent(), text);
     return true;
 }
@@ -527,7 +561,7 @@ void MainForm::SendRateToPhd2(bool asked) {
     }
     if (const auto* problem = std::get_if<std::string>(&rate)) {
         const QString text = "Cannot send the rate to PHD2: " + QString::fromStdString(*problem);
-        ShowLinkStatus(text);
+        Say(text);
         if (asked) dialogs_.ShowError(MessageParent(), text);
         return;
     }
@@ -547,7 +581,7 @@ void MainForm::mnu_StopLockShift_Click() {
     mnu_KeepPhd2Updated_Click(false);
     if (phd2_ && phd2_->Busy()) {
         phd2StopPending_ = true;
-        ShowLinkStatus(phd2_->Where() + ": stopping lock shift once it answers");
+        Say(phd2_->Where() + ": stopping lock shift once it answers");
         return;
     }
     phd2Asked_ = true;
@@ -582,12 +616,12 @@ Pelindra::Links::IndiMount& MainForm::Indi() {
     if (!indi_) {
         indi_ = new IndiMount(this);
         connect(indi_, &IndiMount::connecting, this,
-                [this](const QString& where) { ShowLinkStatus("Connecting to " + where + "..."); });
+                [this](const QString& where) { Say("Connecting to " + where + "..."); });
         connect(indi_, &IndiMount::succeeded, this, [this](const QString& held) {
             if (mnu_PierSideFromMount->isChecked()) {
                 if (const auto side = indi_->LastPierSide()) MountPierSide(*side);
             }
-            ShowLinkStatus("Mount (" + indi_->Where() + "): " + held);
+            Say("Mount (" + indi_->Where() + "): " + held);
             if (const auto asked = std::exchange(phd2AfterMount_, std::nullopt)) {
                 SendRateToPhd2(*asked);
             }
@@ -597,7 +631,7 @@ Pelindra::Links::IndiMount& MainForm::Indi() {
             // Without a link the buttons are the user's again.
             mnu_PierSideFromMount->setChecked(false);
             ShowMountDrivesPierSide(false);
-            ShowLinkStatus("Failed: " + reason);
+            Say("Failed: " + reason);
             dialogs_.ShowError(MessageParent(), reason);
         });
         connect(indi_, &IndiMount::pierSideChanged, this, [this](Pelindra::Links::PierSide side) {
@@ -606,11 +640,11 @@ Pelindra::Links::IndiMount& MainForm::Indi() {
         // East and West keep what they show; the line says why they no longer follow.
         connect(indi_, &IndiMount::pierSideUnknown, this, [this](const QString& why) {
             if (!mnu_PierSideFromMount->isChecked()) return;
-            ShowLinkStatus("Mount (" + indi_->Where() + "): " + why + "; " +
-                           (East->isChecked() ? "East" : "West") + " stays as chosen");
+            Say("Mount (" + indi_->Where() + "): " + why + "; " +
+                (East->isChecked() ? "East" : "West") + " stays as chosen");
         });
         connect(indi_, &IndiMount::motionWatched, this, [this](const QString& verdict) {
-            ShowLinkStatus("Mount (" + indi_->Where() + "): " + verdict);
+            Say("Mount (" + indi_->Where() + "): " + verdict);
         });
     }
     const auto& links = preferences_.connections;
@@ -649,11 +683,10 @@ std::variant<Pelindra::Links::SkyMotion, std::string> MainForm::CurrentSkyMotion
     sources.motionArcsecPerMinute = params_.Motion;
     sources.positionAngleDegrees = params_.PA;
     sources.typedDeclinationDegrees = typedDeclination_;
-    if (ephemeris_) {
-        sources.table = &ephemeris_->table();
-        sources.ratesFromTable = preferences_.followEphemeris;
-        sources.time =
-            preferences_.followEphemeris ? clock_() : ephemeris_->chosenTime().value_or(clock_());
+    if (const Table* table = ephemeris_->table()) {
+        sources.table = table;
+        sources.ratesFromTable = ephemeris_->follows();
+        sources.time = *ephemeris_->timeInUse();
     }
     auto motion = Pelindra::Links::ObjectMotion(sources);
     // Else the mount's own, as the link last heard it.
@@ -669,7 +702,7 @@ void MainForm::mnu_TrackObjectRate_Click() {
     auto motion = CurrentSkyMotion();
     if (const auto* problem = std::get_if<std::string>(&motion)) {
         const QString text = "Cannot set the mount's rate: " + QString::fromStdString(*problem);
-        ShowLinkStatus(text);
+        Say(text);
         dialogs_.ShowError(MessageParent(), text);
         return;
     }
@@ -687,54 +720,21 @@ void MainForm::mnu_StopTrackingObject_Click() {
     Indi().TrackSidereal();
 }
 
-void MainForm::ShowLinkStatus(const QString& text) {
-    if (!linkStatus_) {
-        linkStatus_ = new QLabel;
-        linkStatus_->setObjectName("LinkStatus");
-        linkStatus_->setWordWrap(true);
-        StatusLines()->addWidget(linkStatus_);
+void MainForm::Say(const QString& text) {
+    const bool wasShown = statusBar()->isVisible();
+    if (!wasShown && text.isEmpty()) return;
+    status_->say(text);
+    if (!wasShown) {
+        statusBar()->setVisible(true);
+        layout()->activate();
+        setFixedSize(sizeHint());
     }
-    if (linkStatus_->text() == text) return;
-    linkStatus_->setText(text);
-    FitStatusLines();
-}
-
-QVBoxLayout* MainForm::StatusLines() {
-    if (!statusLines_) {
-        auto* lines = new QWidget;
-        lines->setObjectName("StatusLines");
-        statusLines_ = new QVBoxLayout(lines);
-        statusLines_->setContentsMargins(0, 0, 0, 0);
-        statusLines_->setSpacing(0);
-        statusBar()->setSizeGripEnabled(false);
-        statusBar()->addWidget(lines, 1);
-    }
-    return statusLines_;
-}
-
-void MainForm::FitStatusLines() {
-    // Each line wraps within the window's width, between the edges of the labels and boxes
-    // above it; the window grows only in height.
-    const TwipsScale twips(this);
-    const int margin = twips(120);
-    bool shown = false;
-    for (QLabel* line : {ephemerisSource_, linkStatus_, trackNotes_}) {
-        if (!line) continue;
-        line->setVisible(!line->text().isEmpty());
-        shown = shown || !line->text().isEmpty();
-        line->setContentsMargins(margin, 0, margin, margin / 2);
-        line->setFixedWidth(centralWidget()->width());
-        line->setFixedHeight(line->heightForWidth(line->width()));
-    }
-    statusBar()->setVisible(shown);
-    layout()->activate();
-    setFixedSize(sizeHint());
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
     Form_Unload();
     if (connections_) connections_->close();
-    if (ephemeris_) ephemeris_->close();
+    ephemeris_->closeWindow();
     if (preview_) preview_->close();
     if (camera_) camera_->close();
     event->accept();
@@ -742,27 +742,57 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 // ---- ephemeris
 
-std::optional<EphemerisMemory> MainForm::LastEphemeris() const {
-    return ephemerisMemory_ ? ephemerisMemory_ : rememberedEphemeris_;
-}
-
 void MainForm::mnu_OpenEphemeris_Click() {
     // Where the last ephemeris was, else where the track files go.
     QString folder = QString::fromStdString(params_.Directory);
-    if (const auto last = LastEphemeris(); last && !last->file.empty()) {
+    if (const auto last = ephemeris_->last(); last && !last->file.empty()) {
         const QString lastFolder = QFileInfo(QString::fromStdString(last->file)).absolutePath();
         if (QDir(lastFolder).exists()) folder = lastFolder;
     }
-    if (const auto file = dialogs_.ChooseEphemerisFile(this, folder)) LoadEphemerisFile(*file);
+    if (const auto file = dialogs_.ChooseEphemerisFile(this, folder)) ephemeris_->loadFile(*file);
 }
 
 void MainForm::mnu_FetchHorizons_Click() {
     const auto file = dialogs_.FetchFromHorizons(this, QString::fromStdString(params_.Directory));
-    if (file) LoadEphemerisFile(*file);
+    if (file) ephemeris_->loadFile(*file);
 }
 
 void MainForm::mnu_PasteEphemeris_Click() {
-    LoadEphemerisText(QGuiApplication::clipboard()->text(), "pasted text");
+    ephemeris_->loadText(QGuiApplication::clipboard()->text(), "pasted text");
+}
+
+void MainForm::mnu_FollowEphemeris_Click(bool on) {
+    ephemeris_->setFollows(on);
+}
+
+void MainForm::mnu_Ephemeris_Click() {
+    ephemeris_->showWindow();
+}
+
+void MainForm::mnu_Messages_Click() {
+    if (!messages_) {
+        messages_ = new MessagesDialog(*status_, this);
+        messages_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    messages_->show();
+    messages_->raise();
+    messages_->activateWindow();
+}
+
+void MainForm::EphemerisChanged() {
+    const Table* table = ephemeris_->table();
+    mnu_Ephemeris->setEnabled(table != nullptr);
+    mnu_FollowEphemeris->setChecked(ephemeris_->follows());
+    preferences_.followEphemeris = ephemeris_->follows();
+    PreviewInputsChanged();
+    if (!table) return;
+    if (ephemeris_->follows()) {
+        const auto start = ephemeris_->timeInUse();
+        Say("Save follows " + ephemeris_->name() + " from " +
+            QString::fromStdString(UtcClockText(*start)));
+    } else if (status_ && status_->message().startsWith("Save follows ")) {
+        Say("Save uses the Motion and PA above");
+    }
 }
 
 void MainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -779,25 +809,11 @@ void MainForm::dropEvent(QDropEvent* event) {
             CalibrateFromFrame(*file);
             return;
         }
-        LoadEphemerisFile(*file);
+        ephemeris_->loadFile(*file);
     } else if (data->hasText()) {
         event->acceptProposedAction();
-        LoadEphemerisText(data->text(), "dropped text");
+        ephemeris_->loadText(data->text(), "dropped text");
     }
-}
-
-void MainForm::ReadEphemerisInBackground(std::function<std::variant<Table, ReadError>()> read,
-                                         std::function<void(std::variant<Table, ReadError>)> show) {
-    const int generation = ++ephemerisReads_;
-    setProperty("readingEphemeris", true);
-    auto* watcher = new QFutureWatcher<std::variant<Table, ReadError>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, show] {
-        watcher->deleteLater();
-        if (generation != ephemerisReads_) return;
-        setProperty("readingEphemeris", false);
-        show(watcher->future().takeResult());
-    });
-    watcher->setFuture(QtConcurrent::run(std::move(read)));
 }
 
 void MainForm::mnu_CalibrateFromFrame_Click() {
@@ -812,16 +828,16 @@ void MainForm::mnu_CalibrateFromPhd2_Click() {
     const Pelindra::Settings::Connections& at = preferences_.connections;
     const QString where =
         QString("PHD2 at %1:%2").arg(QString::fromStdString(at.phd2Host)).arg(at.phd2Port);
-    ShowLinkStatus(where + ": getting its frame");
+    Say(where + ": getting its frame");
     connect(fetch, &Pelindra::Links::Phd2Frame::gotFrame, this,
             [this, fetch, where](const QString& path) {
                 fetch->deleteLater();
-                ShowLinkStatus(where + ": frame " + QFileInfo(path).fileName());
+                Say(where + ": frame " + QFileInfo(path).fileName());
                 CalibrateFromFrame(path, fetch->ImpliedCameraAngle());
             });
     connect(fetch, &Pelindra::Links::Phd2Frame::failed, this, [this, fetch](const QString& reason) {
         fetch->deleteLater();
-        ShowLinkStatus(reason);
+        Say(reason);
         ShowError(reason.toStdString());
     });
     fetch->Fetch(QString::fromStdString(at.phd2Host), at.phd2Port);
@@ -845,10 +861,10 @@ void MainForm::CalibrateFromFrame(const QString& path, std::optional<double> gui
         side, [this] { ValidateAndUpdate(); }, this);
     if (guiderAngle) dialog->SetGuiderCameraAngle(*guiderAngle);
     // The loaded ephemeris says where the telescope points: its row nearest the time shown.
-    if (ephemeris_) {
-        const UtcMs at = ephemeris_->chosenTime().value_or(clock_());
+    if (const Table* table = ephemeris_->table()) {
+        const UtcMs at = *ephemeris_->timeInUse();
         const Pelindra::Ephemeris::Row* nearest = nullptr;
-        for (const Pelindra::Ephemeris::Row& row : ephemeris_->table().rows) {
+        for (const Pelindra::Ephemeris::Row& row : table->rows) {
             if (!row.raDegrees || !row.decDegrees) continue;
             if (!nearest || std::llabs(row.time - at) < std::llabs(nearest->time - at)) {
                 nearest = &row;
@@ -858,71 +874,6 @@ void MainForm::CalibrateFromFrame(const QString& path, std::optional<double> gui
     }
     dialog->show();
     dialog->Start();
-}
-
-void MainForm::LoadEphemerisFile(const QString& path) {
-    const std::string file = path.toStdString();
-    ReadEphemerisInBackground([file] { return ReadEphemerisFile(file); },
-                              [this, file, name = QFileInfo(path).fileName()](auto result) {
-                                  if (auto* error = std::get_if<ReadError>(&result)) {
-                                      ShowError(error->message);
-                                      return;
-                                  }
-                                  ShowEphemeris(std::get<Table>(std::move(result)), name, file);
-                              });
-}
-
-void MainForm::LoadEphemerisText(const QString& text, const QString& origin) {
-    const QByteArray bytes = text.toUtf8();
-    const std::string name = origin.toStdString();
-    if (static_cast<std::size_t>(bytes.size()) > kEphemerisSizeLimit) {
-        ShowError("cannot read the " + name + ": it is larger than " +
-                  std::to_string(kEphemerisSizeLimit / (1024 * 1024)) + " MiB");
-        return;
-    }
-    ReadEphemerisInBackground(
-        [bytes] {
-            return ReadEphemeris(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-        },
-        [this, name, origin](auto result) {
-            if (auto* error = std::get_if<ReadError>(&result)) {
-                std::string where = "the " + name;
-                if (error->line > 0) where += ", line " + std::to_string(error->line);
-                ShowError(where + ": " + error->message);
-                return;
-            }
-            ShowEphemeris(std::get<Table>(std::move(result)), origin, {});
-        });
-}
-
-void MainForm::ShowEphemeris(Table table, const QString& origin, const std::string& file) {
-    // The same file again starts at the time chosen for it last; anything else at now.
-    std::optional<UtcMs> time;
-    if (const auto last = LastEphemeris(); last && !file.empty() && last->file == file) {
-        time = ParseUtcTime(last->time);
-    }
-    if (!ephemeris_) {
-        ephemeris_ = new EphemerisForm(clock_, this);
-        connect(ephemeris_, &EphemerisForm::timeChosen, this, &MainForm::EphemerisTimeChosen);
-        connect(ephemeris_, &EphemerisForm::rateUsed, this, &MainForm::UseEphemerisRate);
-        connect(ephemeris_, &EphemerisForm::followChanged, this, &MainForm::PreviewInputsChanged);
-        ephemeris_->setFollow(preferences_.followEphemeris);
-        connect(ephemeris_, &EphemerisForm::followChanged, this,
-                [this](bool follow) { preferences_.followEphemeris = follow; });
-    }
-    ephemeris_->showTable(std::move(table), origin, time);
-    PreviewInputsChanged();
-    ephemerisMemory_ = EphemerisMemory{file, time ? FormatUtcTime(*time) : std::string()};
-    ephemeris_->show();
-    ephemeris_->raise();
-    ephemeris_->activateWindow();
-}
-
-void MainForm::EphemerisTimeChosen() {
-    if (!ephemeris_ || !ephemerisMemory_) return;
-    const auto time = ephemeris_->chosenTime();
-    ephemerisMemory_->time = time ? FormatUtcTime(*time) : std::string();
-    PreviewInputsChanged();
 }
 
 void MainForm::UseEphemerisRate(const Rate& rate, const QString& source) {
@@ -939,25 +890,16 @@ void MainForm::UseEphemerisRate(const Rate& rate, const QString& source) {
     };
     SetMotionText(typed(*motion));
     SetPAText(typed(rate.PositionAngleText()));
-    ShowEphemerisSource(source);
-}
-
-void MainForm::ShowEphemerisSource(const QString& text) {
-    if (!ephemerisSource_) {
-        if (text.isEmpty()) return;
-        ephemerisSource_ = new QLabel;
-        ephemerisSource_->setObjectName("EphemerisSource");
-        ephemerisSource_->setWordWrap(true);
-        StatusLines()->insertWidget(0, ephemerisSource_);
-    }
-    if (ephemerisSource_->text() == text) return;
-    ephemerisSource_->setText(text);
-    FitStatusLines();
+    Say(source);
+    ephemerisSource_ = source;
 }
 
 void MainForm::SetPreferences(const Preferences& preferences) {
     preferences_ = preferences;
     ApplyNightMode(preferences_.nightMode);
+    const QSignalBlocker quiet(ephemeris_);
+    ephemeris_->setFollows(preferences_.followEphemeris);
+    mnu_FollowEphemeris->setChecked(preferences_.followEphemeris);
 }
 
 std::optional<Preferences> MainForm::PreferencesToSave() const {
@@ -965,17 +907,11 @@ std::optional<Preferences> MainForm::PreferencesToSave() const {
 }
 
 void MainForm::SetEphemerisMemory(const EphemerisMemory& memory) {
-    rememberedEphemeris_ = memory;
+    ephemeris_->setRemembered(memory);
 }
 
 std::optional<EphemerisMemory> MainForm::EphemerisMemoryToSave() const {
-    // A section read at start stays byte for byte as it is until something new is chosen.
-    if (!ephemerisMemory_) return std::nullopt;
-    if (rememberedEphemeris_ && rememberedEphemeris_->file == ephemerisMemory_->file &&
-        rememberedEphemeris_->time == ephemerisMemory_->time) {
-        return std::nullopt;
-    }
-    return ephemerisMemory_;
+    return ephemeris_->memoryToSave();
 }
 
 void MainForm::Form_Unload() {
@@ -990,6 +926,8 @@ QWidget* MainForm::MessageParent() {
 }
 
 void MainForm::ShowError(const std::string& text) {
+    // Kept for View > Messages; the line stays as it is, the box says it.
+    status_->record(QString::fromStdString(text));
     dialogs_.ShowError(MessageParent(), QString::fromStdString(text));
 }
 
@@ -1023,27 +961,21 @@ bool MainForm::AllEntriesStored() {
 
 // A closed ephemeris window keeps its table: the choice holds until another is loaded.
 std::optional<EphemerisStart> MainForm::FollowedEphemeris() {
-    if (!ephemeris_) return std::nullopt;
     const std::optional<UtcMs> start = ephemeris_->followedStart();
     if (!start) return std::nullopt;
-    return EphemerisStart{ephemeris_->table(), *start, typedDeclination_};
+    return EphemerisStart{*ephemeris_->table(), *start, typedDeclination_};
 }
 
-// Shown once, beside the window, until the next save says otherwise.
+// What a following track could not do, until the next message.
 void MainForm::ShowTrackNotes(const std::vector<std::string>& notes) {
     QStringList lines;
     for (const std::string& note : notes) lines << QString::fromStdString(note);
-    const QString text = lines.join('\n');
-    if (!trackNotes_) {
-        if (text.isEmpty()) return;
-        trackNotes_ = new QLabel;
-        trackNotes_->setObjectName("TrackNotes");
-        trackNotes_->setWordWrap(true);
-        StatusLines()->addWidget(trackNotes_);
-    }
-    if (trackNotes_->text() == text) return;
-    trackNotes_->setText(text);
-    FitStatusLines();
+    if (!lines.isEmpty()) Say(lines.join(' '));
+}
+
+void MainForm::TrackWritten(const std::string& file, int lines) {
+    const QString name = QFileInfo(QString::fromStdString(file)).fileName();
+    Say(QString(lines == 1 ? "Saved %1 line to %2" : "Saved %1 lines to %2").arg(lines).arg(name));
 }
 
 void MainForm::SetMotionText(const std::string& text) {

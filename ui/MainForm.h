@@ -35,7 +35,10 @@ enum class PierSide;
 class CameraForm;
 class ConnectionsForm;
 class Dialogs;
+class EphemerisSession;
+class MessagesDialog;
 class SetupForm;
+class StatusArea;
 class TrackPreview;
 
 // The start-up window: the three often-changed inputs, the pier side, the offsets, and
@@ -60,8 +63,8 @@ class MainForm : public QMainWindow,
     void ValidateAndUpdate();
     // Something the track's path depends on changed; an open preview follows.
     void PreviewInputsChanged();
-    // The line under the window about the guider and mount links; hidden until first used.
-    void ShowLinkStatus(const QString& text);
+    // The line at the window's bottom; hidden until the first message.
+    void Say(const QString& text);
 
     // Pelindra::Core::Messages, Pelindra::Core::OffsetDisplay, Pelindra::TrackFile::SaveCommandUi
     void ShowError(const std::string& text) override;
@@ -73,6 +76,7 @@ class MainForm : public QMainWindow,
     bool AllEntriesStored() override;
     std::optional<Pelindra::TrackFile::EphemerisStart> FollowedEphemeris() override;
     void ShowTrackNotes(const std::vector<std::string>& notes) override;
+    void TrackWritten(const std::string& file, int lines) override;
 
     // Pelindra::Settings::SettingsView
     void SetMotionText(const std::string& text) override;
@@ -139,36 +143,21 @@ class MainForm : public QMainWindow,
     // with the ephemeris' declination or the one typed.
     [[nodiscard]] std::variant<Pelindra::Links::SkyMotion, std::string> CurrentSkyMotion() const;
     Pelindra::Links::IndiMount& Indi();
-    // The box holding the lines under the window, made on first use.
-    QVBoxLayout* StatusLines();
-    void FitStatusLines();
     void mnu_OpenEphemeris_Click();
     void mnu_FetchHorizons_Click();
     void mnu_PasteEphemeris_Click();
-    void LoadEphemerisFile(const QString& path);
+    void mnu_FollowEphemeris_Click(bool on);
+    void mnu_Ephemeris_Click();
+    void mnu_Messages_Click();
+    // The ephemeris was read, its time chosen or following changed: the menus, the preview
+    // and the status line say what Save will write.
+    void EphemerisChanged();
     void mnu_CalibrateFromFrame_Click();
     void mnu_CalibrateFromPhd2_Click();
     // Reads a guide frame and opens the calibration dialog on it; `guiderAngle`: the camera
     // angle PHD2's calibration implies, to compare.
     void CalibrateFromFrame(const QString& path, std::optional<double> guiderAngle = std::nullopt);
-    // Text pasted or dropped; `origin` names it in the window and in messages.
-    void LoadEphemerisText(const QString& text, const QString& origin);
-    // Reads on another thread, so the window answers while a large file is read; only the
-    // latest read is shown.
-    void ReadEphemerisInBackground(
-        std::function<std::variant<Pelindra::Ephemeris::Table, Pelindra::Ephemeris::ReadError>()>
-            read,
-        std::function<
-            void(std::variant<Pelindra::Ephemeris::Table, Pelindra::Ephemeris::ReadError>)>
-            show);
-    void ShowEphemeris(Pelindra::Ephemeris::Table table, const QString& origin,
-                       const std::string& file);
-    void EphemerisTimeChosen();
     void UseEphemerisRate(const Pelindra::Ephemeris::Rate& rate, const QString& source);
-    // Empty hides the line.
-    void ShowEphemerisSource(const QString& text);
-    // The ephemeris used last, in this run or an earlier one.
-    std::optional<Pelindra::Settings::EphemerisMemory> LastEphemeris() const;
     void Form_Unload();
     QWidget* MessageParent();
 
@@ -184,15 +173,13 @@ class MainForm : public QMainWindow,
     QAction* mnu_NightMode = nullptr;
     QPointer<CameraForm> camera_;
     UtcClock clock_;
-    QPointer<EphemerisForm> ephemeris_;
-    std::optional<Pelindra::Settings::EphemerisMemory> rememberedEphemeris_;  // as read at start
+    EphemerisSession* ephemeris_ = nullptr;
     Pelindra::Settings::Preferences preferences_;  // as read at start, then as chosen
-    std::optional<Pelindra::Settings::EphemerisMemory> ephemerisMemory_;  // chosen in this run
-    int ephemerisReads_ = 0;             // reads started, to know the latest
-    QLabel* ephemerisSource_ = nullptr;  // made on the first Use
-    QVBoxLayout* statusLines_ = nullptr;
-    QLabel* linkStatus_ = nullptr;
-    QLabel* trackNotes_ = nullptr;  // what the last following track could not do; made when needed
+    StatusArea* status_ = nullptr;
+    QString ephemerisSource_;  // the status line's message after Use, until the boxes are typed in
+    QPointer<MessagesDialog> messages_;
+    QAction* mnu_FollowEphemeris = nullptr;
+    QAction* mnu_Ephemeris = nullptr;
     QPointer<ConnectionsForm> connections_;
     std::optional<double> typedDeclination_;       // for this run only
     Pelindra::Links::Phd2Client* phd2_ = nullptr;  // made when the user first asks

@@ -72,6 +72,7 @@ start_app() {
     gone "$APP_PID" && fail "the program ended before showing its window"
     visible_window " Pelindra" >/dev/null || fail "the main window did not appear"
     MAIN=$(visible_window " Pelindra")
+    START_HEIGHT=$(window_height "$MAIN")
     focus "$MAIN" || fail "the main window did not take the keyboard focus"
 }
 
@@ -165,10 +166,11 @@ wait_for 15 test -f "$TRK" || fail "no track file was written to $TRK"
 wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
 
 # The Close button's centre lies 205 px from the left and 34 px above the bottom of the
-# 249 x 279 px client area (scaled if Qt scales the window).
-read -r WIDTH HEIGHT < <(xdotool getwindowgeometry --shell "$MAIN" |
-    sed -n 's/^WIDTH=//p; s/^HEIGHT=//p' | tr '\n' ' ')
-xdotool mousemove --window "$MAIN" $((205 * WIDTH / 249)) $((HEIGHT - 34 * WIDTH / 249)) click 1
+# 249 x 279 px client area as the window started (scaled if Qt scales the window); the
+# status line the save added lies below it.
+WIDTH=$(xdotool getwindowgeometry --shell "$MAIN" | sed -n 's/^WIDTH=//p')
+xdotool mousemove --window "$MAIN" $((205 * WIDTH / 249)) $((START_HEIGHT - 34 * WIDTH / 249)) \
+    click 1
 wait_for_exit "a click on Close"
 
 printf '%s\r\n' "15 -1.0 -1.4" "15 -1.0 -1.4" "15 -0.9 -1.3" "15 -1.0 -1.4" "15 -0.9 -1.4" \
