@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QUrl>
@@ -257,6 +258,10 @@ class TestEphemerisForm : public QObject {
     void pasteOneLine();
     void readsWhileAnswering();
     void cutTableSaid();
+    void oneTime_data();
+    void oneTime();
+    void stateInView_data();
+    void stateInView();
 };
 
 // ---- each format, each way in, Use
@@ -776,6 +781,165 @@ void TestEphemerisForm::follow() {
     DeleteLaterNow();
     const QByteArray after = ReadAll(s.iniPath());
     QVERIFY2(after.contains("[Ephemeris]\r\n" + saved + "\r\n"), after.constData());
+}
+
+// ---- the time shown is the time every command uses
+
+void TestEphemerisForm::oneTime_data() {
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<QString>("typed");  // into the time editor; empty: left at now
+    QTest::addColumn<bool>("follow");
+    QTest::addColumn<QString>("command");  // "save", "phd2", "mount"
+    QTest::addColumn<QString>("shownTime");
+    // Empty: the command goes on. Else the words the refusal must hold besides the time shown.
+    QTest::addColumn<QString>("refusal");
+
+    // The table covers 2024-03-10 02:00 to 03:00; a track is an hour of 15 s lines.
+    const QString after = "2026-12-07T21:30:15Z";
+    QTest::newRow("now after the table, a following save")
+        << after << "" << true << "save"
+        << "2026-12-07 21:30:15" << "The track needs the ephemeris from";
+    QTest::newRow("typed time, the hour runs past the table's end")
+        << after << "20240310023000" << true << "save"
+        << "2024-03-10 02:30:00" << "The track needs the ephemeris from";
+    QTest::newRow("typed time, the hour within the table")
+        << after << "20240310020000" << true << "save"
+        << "2024-03-10 02:00:00" << "";
+    QTest::newRow("now after the table, the rate to PHD2")
+        << after << "" << true << "phd2"
+        << "2026-12-07 21:30:15" << "Cannot send the rate to PHD2";
+    QTest::newRow("typed time before the table, the rate to PHD2")
+        << "2024-03-10T02:30:00Z" << "20240310013000" << true << "phd2"
+        << "2024-03-10 01:30:00" << "Cannot send the rate to PHD2";
+    QTest::newRow("typed time after the table, the mount's rate")
+        << "2024-03-10T02:30:00Z" << "20240310040000" << true << "mount"
+        << "2024-03-10 04:00:00" << "Cannot set the mount's rate";
+}
+
+// Save, PHD2 and the mount take the time the ephemeris window shows: outside the table they
+// refuse, naming that time, before anything is chosen or sent.
+void TestEphemerisForm::oneTime() {
+    QFETCH(QString, now);
+    QFETCH(QString, typed);
+    QFETCH(bool, follow);
+    QFETCH(QString, command);
+    QFETCH(QString, shownTime);
+    QFETCH(QString, refusal);
+
+    Session s;
+    const QString file = s.path("pons-brooks.txt");
+    WriteAll(file, kHorizonsText);
+    s.writeSettings(follow ? Lines({"[Ephemeris]", "Follow=True"}) : QByteArray());
+    s.now = At(qPrintable(now));
+    s.start();
+    s.load("open", file, {});
+    QVERIFY(s.ephemeris());
+    if (!typed.isEmpty()) s.typeTime(typed);
+    QCOMPARE(s.timeEdit()->text(), shownTime);
+    // Use hands over a motion only for a time the table covers.
+    const QDateTime shown = QDateTime::fromString(shownTime, "yyyy-MM-dd HH:mm:ss");
+    const bool inside = shown >= QDateTime::fromString("2024-03-10 02:00:00", "yyyy-MM-dd HH:mm:ss") &&
+                        shown <= QDateTime::fromString("2024-03-10 03:00:00", "yyyy-MM-dd HH:mm:ss");
+    QCOMPARE(s.in<QPushButton>("use")->isEnabled(), inside);
+
+    const QString track = s.path("track.trk");
+    s.dialogs.chosen = track;
+    if (command == "save") {
+        s.press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    } else if (command == "phd2") {
+        s.get<QAction>("mnu_SendRatePhd2")->trigger();
+    } else {
+        s.get<QAction>("mnu_TrackObjectRate")->trigger();
+    }
+    // The time shown still, whatever the clock did.
+    QCOMPARE(s.timeEdit()->text(), shownTime);
+    if (refusal.isEmpty()) {
+        QCOMPARE(s.dialogs.errors, QStringList());
+        QCOMPARE(s.dialogs.chooserFolders.size(), 1);
+        QCOMPARE(ReadAll(track).count("\r\n"), 240);
+        return;
+    }
+    QCOMPARE(s.dialogs.errors.size(), 1);
+    const QString error = s.dialogs.errors.first();
+    QVERIFY2(error.startsWith(refusal), qPrintable(error));
+    // The time shown, in either way a time is written.
+    QVERIFY2(error.contains(shownTime) || error.contains(QString(shownTime).replace(' ', 'T')),
+             qPrintable(error));
+    QCOMPARE(s.dialogs.chooserFolders, QStringList());
+    QVERIFY(!QFileInfo::exists(track));
+}
+
+// ---- what Save will write, in view after the ephemeris window is closed
+
+void TestEphemerisForm::stateInView_data() {
+    QTest::addColumn<QString>("way");  // follow turned on: "menu" or "box"
+    QTest::newRow("File > Follow the Ephemeris") << "menu";
+    QTest::newRow("the ephemeris window's box") << "box";
+}
+
+void TestEphemerisForm::stateInView() {
+    QFETCH(QString, way);
+
+    Session s;
+    const QString file = s.path("pons-brooks.txt");
+    WriteAll(file, kHorizonsText);
+    s.now = At("2024-03-10T02:00:00Z");
+    s.start();
+    auto* follow = s.get<QAction>("mnu_FollowEphemeris");
+    auto* reopen = s.get<QAction>("mnu_Ephemeris");
+    QVERIFY(follow->isCheckable() && !follow->isChecked());
+    QVERIFY(!reopen->isEnabled());  // nothing to show yet
+    const QSize asDrawn = s.form()->size();
+
+    s.load("open", file, {});
+    QVERIFY(s.ephemeris());
+    QVERIFY(reopen->isEnabled());
+    // The window loaded no status line: nothing was said yet.
+    QCOMPARE(s.form()->size(), asDrawn);
+    if (way == "menu") {
+        follow->trigger();
+        QVERIFY(s.in<QCheckBox>("follow")->isChecked());
+    } else {
+        s.in<QCheckBox>("follow")->click();
+        QVERIFY(follow->isChecked());
+    }
+    QCOMPARE(s.sourceLine(), QString("Save follows 12P/Pons-Brooks from 02:00 UTC"));
+
+    // Closed, and opened again from View.
+    s.ephemeris()->close();
+    QVERIFY(!s.ephemeris());
+    reopen->trigger();
+    QVERIFY(s.ephemeris());
+    QVERIFY(s.in<QCheckBox>("follow")->isChecked());
+    s.ephemeris()->close();
+
+    s.dialogs.chosen = s.path("tonight.trk");
+    s.press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QCOMPARE(s.dialogs.errors, QStringList());
+    // An hour of 15 s lines.
+    QCOMPARE(s.sourceLine(), QString("Saved 240 lines to tonight.trk"));
+    QCOMPARE(ReadAll(s.path("tonight.trk")).count("\r\n"), 240);
+
+    // Turned off from the menu: the window's box follows, Save uses the boxes again.
+    follow->trigger();
+    reopen->trigger();
+    QVERIFY(!s.in<QCheckBox>("follow")->isChecked());
+    QCOMPARE(s.sourceLine(), QString("Save uses the Motion and PA above"));
+
+    // View > Messages: every message of the session, oldest first, with its time.
+    s.get<QAction>("mnu_Messages")->trigger();
+    auto* messages = s.form()->findChild<QDialog*>("MessagesDialog");
+    QVERIFY(messages && messages->isVisible());
+    const QStringList lines =
+        messages->findChild<QPlainTextEdit*>("messages")->toPlainText().split('\n');
+    // The rate triples over the hour: the save also said a finer table would do better.
+    const QString coarse = QString::fromUtf8(Pelindra::TrackFile::kCoarseTableNote.data());
+    QCOMPARE(lines, (QStringList{"02:00:00 UTC  Save follows 12P/Pons-Brooks from 02:00 UTC",
+                                 "02:00:00 UTC  " + coarse,
+                                 "02:00:00 UTC  Saved 240 lines to tonight.trk",
+                                 "02:00:00 UTC  Save uses the Motion and PA above"}));
+    QTest::keyClick(messages, Qt::Key_Escape);
+    QVERIFY(!messages->isVisible());
 }
 
 // ---- a whole time typed over the box or pasted into it

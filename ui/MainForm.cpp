@@ -785,13 +785,15 @@ void MainForm::EphemerisChanged() {
     mnu_FollowEphemeris->setChecked(ephemeris_->follows());
     preferences_.followEphemeris = ephemeris_->follows();
     PreviewInputsChanged();
-    if (!table) return;
-    if (ephemeris_->follows()) {
-        const auto start = ephemeris_->timeInUse();
-        Say("Save follows " + ephemeris_->name() + " from " +
-            QString::fromStdString(UtcClockText(*start)));
-    } else if (status_ && status_->message().startsWith("Save follows ")) {
+    const bool follows = table && ephemeris_->follows();
+    if (follows) {
+        const QString text = "Save follows " + ephemeris_->name() + " from " +
+                             QString::fromStdString(UtcClockText(*ephemeris_->timeInUse()));
+        if (text != followSaid_) Say(text);
+        followSaid_ = text;
+    } else if (!followSaid_.isEmpty()) {
         Say("Save uses the Motion and PA above");
+        followSaid_.clear();
     }
 }
 

@@ -178,6 +178,7 @@ class MainForm : public QMainWindow,
     StatusArea* status_ = nullptr;
     QString ephemerisSource_;  // the status line's message after Use, until the boxes are typed in
     QPointer<MessagesDialog> messages_;
+    QString followSaid_;  // what the status line last said Save follows; empty: the boxes
     QAction* mnu_FollowEphemeris = nullptr;
     QAction* mnu_Ephemeris = nullptr;
     QPointer<ConnectionsForm> connections_;
