@@ -132,12 +132,12 @@ CalibrateDialog::~CalibrateDialog() = default;
 
 void CalibrateDialog::Start() {
     Status->setText("Solving the frame...");
-    solver_->Start(frame_,
-                   HintsFor(frame_,
-                            params_.PixSize > 0 ? std::optional<double>(params_.PixSize)
-                                                : std::nullopt,
-                            knownRa_, knownDec_),
-                   kWindowSolveLimit);
+    solver_->Start(
+        frame_,
+        HintsFor(frame_,
+                 params_.PixSize > 0 ? std::optional<double>(params_.PixSize) : std::nullopt,
+                 knownRa_, knownDec_),
+        kWindowSolveLimit);
 }
 
 void CalibrateDialog::ShowFrame(const Calibration* calibration) {

@@ -42,11 +42,7 @@ QString SensorText(int pixels) {
 
 CameraForm::CameraForm(TrackParams& params, Preferences& preferences, RecordView& view,
                        QWidget* owner, Dialogs& dialogs)
-    : QDialog(owner),
-      params_(params),
-      preferences_(preferences),
-      view_(view),
-      dialogs_(dialogs) {
+    : QDialog(owner), params_(params), preferences_(preferences), view_(view), dialogs_(dialogs) {
     setObjectName("CameraForm");
     setWindowTitle("Camera");
     setAttribute(Qt::WA_DeleteOnClose);

@@ -41,7 +41,9 @@
 #include "ui/EphemerisPaste.h"
 #include "ui/EphemerisSession.h"
 #include "ui/MessagesDialog.h"
+#include "ui/MountController.h"
 #include "ui/OptionButtons.h"
+#include "ui/Phd2Controller.h"
 #include "ui/Placement.h"
 #include "ui/ReadableStyle.h"
 #include "ui/SetupForm.h"
@@ -110,6 +112,7 @@ MainForm::MainForm(TrackParams& params, Dialogs& dialogs, std::string settingsPa
     connect(ephemeris_, &EphemerisSession::rateUsed, this, &MainForm::UseEphemerisRate);
     BuildControls();
     BuildMenu();
+    BuildLinks();
     // Inside the window's bottom edge, one line high; hidden until the first message, so
     // the window keeps its size until then.
     status_ = new StatusArea(clock_);
@@ -315,12 +318,39 @@ void MainForm::BuildMenu() {
     connect(mnu_TrackObjectRate, &QAction::triggered, this, &MainForm::mnu_TrackObjectRate_Click);
     connect(mnu_StopTrackingObject, &QAction::triggered, this,
             &MainForm::mnu_StopTrackingObject_Click);
+}
 
-    // Once a minute: an ephemeris' rate changes slowly, and PHD2 shifts smoothly between.
-    phd2KeepTimer_ = new QTimer(this);
-    phd2KeepTimer_->setObjectName("Phd2KeepTimer");
-    phd2KeepTimer_->setInterval(60 * 1000);
-    connect(phd2KeepTimer_, &QTimer::timeout, this, &MainForm::KeepPhd2Updated_Tick);
+void MainForm::BuildLinks() {
+    using Pelindra::Links::PierSide;
+    MountController::Sources mountSources;
+    mountSources.motion = [this] { return CurrentSkyMotion(); };
+    mountSources.links = [this]() -> const Connections& { return preferences_.connections; };
+    mountSources.chosenSide = [this] {
+        return params_.EastWest != 0 ? PierSide::West : PierSide::East;
+    };
+    mount_ = new MountController(std::move(mountSources), this);
+    connect(mount_, &MountController::said, this, &MainForm::Say);
+    connect(mount_, &MountController::failedAloud, this,
+            [this](const QString& text) { dialogs_.ShowError(MessageParent(), text); });
+    // The click handlers run from the buttons' change, as for the user's click.
+    connect(mount_, &MountController::pierSide, this,
+            [this](PierSide side) { (side == PierSide::East ? East : West)->setChecked(true); });
+    connect(mount_, &MountController::drivesPierSide, this, [this](bool driven) {
+        mnu_PierSideFromMount->setChecked(driven);
+        ShowMountDrivesPierSide(driven);
+    });
+
+    Phd2Controller::Sources phd2Sources;
+    phd2Sources.rate = [this] { return CurrentPhd2Rate(); };
+    phd2Sources.links = [this]() -> const Connections& { return preferences_.connections; };
+    phd2Sources.askMountDeclination = [this] { return mount_->askDeclination(); };
+    phd2_ = new Phd2Controller(std::move(phd2Sources), this);
+    connect(phd2_, &Phd2Controller::said, this, &MainForm::Say);
+    connect(phd2_, &Phd2Controller::failedAloud, this,
+            [this](const QString& text) { dialogs_.ShowError(MessageParent(), text); });
+    connect(phd2_, &Phd2Controller::keepUpdatedEnded, this,
+            [this] { mnu_KeepPhd2Updated->setChecked(false); });
+    connect(mount_, &MountController::requestEnded, phd2_, &Phd2Controller::mountAnswered);
 }
 
 void MainForm::Form_Load() {
@@ -504,168 +534,20 @@ std::variant<Pelindra::Links::Phd2Rate, std::string> MainForm::CurrentPhd2Rate()
     return Phd2RateFor(params_, std::get<SkyMotion>(motion), axes);
 }
 
-Pelindra::Links::Phd2Client& MainForm::Phd2() {
-    using Pelindra::Links::Phd2Client;
-    if (phd2_) return *phd2_;
-    phd2_ = new Phd2Client(this);
-    connect(phd2_, &Phd2Client::connecting, this,
-            [this](const QString& where) { Say("Connecting to " + where + "..."); });
-    // A stop asked for meanwhile goes once the client is free again.
-    const auto stopIfPending = [this] {
-        if (!phd2StopPending_) return;
-        phd2StopPending_ = false;
-        QTimer::singleShot(0, this, &MainForm::mnu_StopLockShift_Click);
-    };
-    connect(phd2_, &Phd2Client::succeeded, this, [this, stopIfPending](const QString& held) {
-        if (phd2Sending_) phd2LastSent_ = phd2Sending_;
-        phd2Sending_.reset();
-        Say(phd2_->Where() + ": " + held);
-        stopIfPending();
-    });
-    connect(phd2_, &Phd2Client::failed, this, [this, stopIfPending](const QString& reason) {
-        phd2Sending_.reset();
-        Say("Failed: " + reason);
-        if (phd2Asked_) dialogs_.ShowError(MessageParent(), reason);
-        stopIfPending();
-    });
-    connect(phd2_, &Phd2Client::lockShiftLimitReached, this, [this](const QString& where) {
-        const QString text = where +
-                             " stopped moving the lock position: it reached the edge of the "
-                             "guide frame";
-        Say(text);
-        dialogs_.ShowError(MessageParent(), text);
-    });
-    return *phd2_;
-}
-
-// One exchange at a time: what is sent last must be what PHD2 holds.
-bool MainForm::Phd2Waiting(bool asked) {
-    if (!phd2_ || !phd2_->Busy()) return false;
-    const QString text = phd2_->Where() + " has not yet answered the last request";
-    Say(text);
-    if (asked) dialogs_.ShowError(MessageParent(), text);
-    return true;
-}
-
-void MainForm::SendRateToPhd2(bool asked) {
-    if (Phd2Waiting(asked)) return;
-    const auto rate = CurrentPhd2Rate();
-    const auto& links = preferences_.connections;
-    if (const auto* problem = std::get_if<std::string>(&rate);
-        problem && *problem == Pelindra::Links::kNoDeclination && links.phd2SkyAxes &&
-        links.IndiChosen() && !phd2AfterMount_ && !(indi_ && indi_->Busy())) {
-        // The mount's own declination is asked for; the rate goes once it answers.
-        phd2AfterMount_ = asked;
-        Indi().ReadDeclination();
-        return;
-    }
-    if (const auto* problem = std::get_if<std::string>(&rate)) {
-        const QString text = "Cannot send the rate to PHD2: " + QString::fromStdString(*problem);
-        Say(text);
-        if (asked) dialogs_.ShowError(MessageParent(), text);
-        return;
-    }
-    phd2Asked_ = asked;
-    phd2Sending_ = std::get<Pelindra::Links::Phd2Rate>(rate);
-    Phd2().SendRate(QString::fromStdString(preferences_.connections.phd2Host),
-                    preferences_.connections.phd2Port, *phd2Sending_);
-}
-
 void MainForm::mnu_SendRatePhd2_Click() {
-    SendRateToPhd2(true);
+    phd2_->sendRate(true);
 }
 
 void MainForm::mnu_StopLockShift_Click() {
-    // Stopping also ends the updates, which would turn the shift on again.
-    mnu_KeepPhd2Updated->setChecked(false);
-    mnu_KeepPhd2Updated_Click(false);
-    if (phd2_ && phd2_->Busy()) {
-        phd2StopPending_ = true;
-        Say(phd2_->Where() + ": stopping lock shift once it answers");
-        return;
-    }
-    phd2Asked_ = true;
-    phd2Sending_.reset();
-    phd2LastSent_.reset();
-    Phd2().StopLockShift(QString::fromStdString(preferences_.connections.phd2Host),
-                         preferences_.connections.phd2Port);
+    phd2_->stopLockShift();
 }
 
 void MainForm::mnu_KeepPhd2Updated_Click(bool on) {
-    if (!on) {
-        phd2KeepTimer_->stop();
-        return;
-    }
-    phd2KeepTimer_->start();
-    KeepPhd2Updated_Tick();
-}
-
-void MainForm::KeepPhd2Updated_Tick() {
-    // The exchange still running is left to finish; the next tick looks again.
-    if (phd2_ && phd2_->Busy()) return;
-    const auto rate = CurrentPhd2Rate();
-    if (const auto* next = std::get_if<Pelindra::Links::Phd2Rate>(&rate);
-        next && phd2LastSent_ && !Pelindra::Links::RateChanged(*phd2LastSent_, *next, 0.005)) {
-        return;
-    }
-    SendRateToPhd2(false);
-}
-
-Pelindra::Links::IndiMount& MainForm::Indi() {
-    using Pelindra::Links::IndiMount;
-    if (!indi_) {
-        indi_ = new IndiMount(this);
-        connect(indi_, &IndiMount::connecting, this,
-                [this](const QString& where) { Say("Connecting to " + where + "..."); });
-        connect(indi_, &IndiMount::succeeded, this, [this](const QString& held) {
-            if (mnu_PierSideFromMount->isChecked()) {
-                if (const auto side = indi_->LastPierSide()) MountPierSide(*side);
-            }
-            Say("Mount (" + indi_->Where() + "): " + held);
-            if (const auto asked = std::exchange(phd2AfterMount_, std::nullopt)) {
-                SendRateToPhd2(*asked);
-            }
-        });
-        connect(indi_, &IndiMount::failed, this, [this](const QString& reason) {
-            phd2AfterMount_.reset();
-            // Without a link the buttons are the user's again.
-            mnu_PierSideFromMount->setChecked(false);
-            ShowMountDrivesPierSide(false);
-            Say("Failed: " + reason);
-            dialogs_.ShowError(MessageParent(), reason);
-        });
-        connect(indi_, &IndiMount::pierSideChanged, this, [this](Pelindra::Links::PierSide side) {
-            if (mnu_PierSideFromMount->isChecked()) MountPierSide(side);
-        });
-        // East and West keep what they show; the line says why they no longer follow.
-        connect(indi_, &IndiMount::pierSideUnknown, this, [this](const QString& why) {
-            if (!mnu_PierSideFromMount->isChecked()) return;
-            Say("Mount (" + indi_->Where() + "): " + why + "; " +
-                (East->isChecked() ? "East" : "West") + " stays as chosen");
-        });
-        connect(indi_, &IndiMount::motionWatched, this, [this](const QString& verdict) {
-            Say("Mount (" + indi_->Where() + "): " + verdict);
-        });
-    }
-    const auto& links = preferences_.connections;
-    indi_->SetServer(QString::fromStdString(links.indiHost), links.indiPort,
-                     QString::fromStdString(links.indiDevice));
-    return *indi_;
+    phd2_->keepUpdated(on);
 }
 
 void MainForm::mnu_PierSideFromMount_Click(bool on) {
-    ShowMountDrivesPierSide(on);
-    Indi().SetFollowing(on);
-    if (on) Indi().ReadPierSide();
-}
-
-void MainForm::MountPierSide(Pelindra::Links::PierSide side) {
-    // The click handlers run from the buttons' change, as for the user's click.
-    if (side == Pelindra::Links::PierSide::East) {
-        East->setChecked(true);
-    } else {
-        West->setChecked(true);
-    }
+    mount_->followPierSide(on);
 }
 
 void MainForm::ShowMountDrivesPierSide(bool driven) {
@@ -691,33 +573,18 @@ std::variant<Pelindra::Links::SkyMotion, std::string> MainForm::CurrentSkyMotion
     auto motion = Pelindra::Links::ObjectMotion(sources);
     // Else the mount's own, as the link last heard it.
     if (auto* sky = std::get_if<Pelindra::Links::SkyMotion>(&motion);
-        sky && !sky->declinationDegrees && indi_ && preferences_.connections.IndiChosen()) {
-        sky->declinationDegrees = indi_->LastDeclination();
+        sky && !sky->declinationDegrees) {
+        sky->declinationDegrees = mount_->lastDeclination();
     }
     return motion;
 }
 
 void MainForm::mnu_TrackObjectRate_Click() {
-    using namespace Pelindra::Links;
-    auto motion = CurrentSkyMotion();
-    if (const auto* problem = std::get_if<std::string>(&motion)) {
-        const QString text = "Cannot set the mount's rate: " + QString::fromStdString(*problem);
-        Say(text);
-        dialogs_.ShowError(MessageParent(), text);
-        return;
-    }
-    // Without the object's declination the mount uses its own.
-    TrackRequest request;
-    request.motion = std::get<SkyMotion>(motion);
-    request.reversal = {preferences_.connections.decRateReversedEast,
-                        preferences_.connections.decRateReversedWest};
-    request.assumedSide = params_.EastWest != 0 ? PierSide::West : PierSide::East;
-    request.watch = true;
-    Indi().TrackObject(request);
+    mount_->trackObject();
 }
 
 void MainForm::mnu_StopTrackingObject_Click() {
-    Indi().TrackSidereal();
+    mount_->trackStars();
 }
 
 void MainForm::Say(const QString& text) {
@@ -853,10 +720,9 @@ void MainForm::CalibrateFromFrame(const QString& path, std::optional<double> gui
     }
     // Where the frame was taken, when its header does not say: the mount, else East/West.
     Pelindra::Solve::PierSide side = Pelindra::Solve::RecordPierSide(params_);
-    if (indi_ && indi_->LastPierSide()) {
-        side = *indi_->LastPierSide() == Pelindra::Links::PierSide::East
-                   ? Pelindra::Solve::PierSide::East
-                   : Pelindra::Solve::PierSide::West;
+    if (const auto mountSide = mount_->lastPierSide()) {
+        side = *mountSide == Pelindra::Links::PierSide::East ? Pelindra::Solve::PierSide::East
+                                                             : Pelindra::Solve::PierSide::West;
     }
     auto* dialog = new CalibrateDialog(
         params_, std::get<Pelindra::Solve::Frame>(std::move(read)), QFileInfo(path).fileName(),

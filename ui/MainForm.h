@@ -37,6 +37,8 @@ class ConnectionsForm;
 class Dialogs;
 class EphemerisSession;
 class MessagesDialog;
+class MountController;
+class Phd2Controller;
 class SetupForm;
 class StatusArea;
 class TrackPreview;
@@ -124,25 +126,18 @@ class MainForm : public QMainWindow,
     void mnu_SendRatePhd2_Click();
     void mnu_StopLockShift_Click();
     void mnu_KeepPhd2Updated_Click(bool on);
-    void KeepPhd2Updated_Tick();
-    // The rate for PHD2 now: the followed ephemeris at the clock's time, else the boxes.
+    // The rate for PHD2 now: the ephemeris at the time it shows, else the boxes.
     [[nodiscard]] std::variant<Pelindra::Links::Phd2Rate, std::string> CurrentPhd2Rate() const;
-    // `asked`: the user's own command, whose failure is also shown in a message box.
-    void SendRateToPhd2(bool asked);
-    Pelindra::Links::Phd2Client& Phd2();
-    // True, after saying so, while PHD2 has not answered the exchange before.
-    [[nodiscard]] bool Phd2Waiting(bool asked);
     void mnu_PierSideFromMount_Click(bool on);
     void mnu_TrackObjectRate_Click();
     void mnu_StopTrackingObject_Click();
-    // The mount's side as the user's click would set it.
-    void MountPierSide(Pelindra::Links::PierSide side);
     // Disables East and West while the mount sets them, saying why.
     void ShowMountDrivesPierSide(bool driven);
     // The object's motion for PHD2 and the mount: the followed ephemeris now, else the boxes
     // with the ephemeris' declination or the one typed.
     [[nodiscard]] std::variant<Pelindra::Links::SkyMotion, std::string> CurrentSkyMotion() const;
-    Pelindra::Links::IndiMount& Indi();
+    // The guider and mount links, wired to the menus and the status line.
+    void BuildLinks();
     void mnu_OpenEphemeris_Click();
     void mnu_FetchHorizons_Click();
     void mnu_PasteEphemeris_Click();
@@ -182,17 +177,10 @@ class MainForm : public QMainWindow,
     QAction* mnu_FollowEphemeris = nullptr;
     QAction* mnu_Ephemeris = nullptr;
     QPointer<ConnectionsForm> connections_;
-    std::optional<double> typedDeclination_;       // for this run only
-    Pelindra::Links::Phd2Client* phd2_ = nullptr;  // made when the user first asks
-    bool phd2StopPending_ = false;                 // Stop Lock Shift waits for the exchange running
-    bool phd2Asked_ = false;                       // the exchange running was the user's command
-    std::optional<Pelindra::Links::Phd2Rate> phd2Sending_;
-    std::optional<Pelindra::Links::Phd2Rate> phd2LastSent_;
-    QTimer* phd2KeepTimer_ = nullptr;
+    std::optional<double> typedDeclination_;  // for this run only
+    Phd2Controller* phd2_ = nullptr;
+    MountController* mount_ = nullptr;
     QAction* mnu_KeepPhd2Updated = nullptr;
-    Pelindra::Links::IndiMount* indi_ = nullptr;  // made when the user first asks
-    // The rate for PHD2 waits for the mount's declination; whether the user asked for it.
-    std::optional<bool> phd2AfterMount_;
     QAction* mnu_PierSideFromMount = nullptr;
 
     QLabel* Label1;
