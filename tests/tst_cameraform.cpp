@@ -21,9 +21,10 @@ using namespace Pelindra::Settings;
 
 namespace {
 
-const QString kWidthMessage = "Sensor Width Must Be a Whole Number from 0 to 32767";
-const QString kHeightMessage = "Sensor Height Must Be a Whole Number from 0 to 32767";
-const QString kPairMessage = "Sensor Width and Height Must Both Be Set, or Both Be Empty";
+const QString kWidthRule = "the sensor width must be a whole number from 0 to 32767";
+const QString kWidthMessage = "The sensor width must be a whole number from 0 to 32767.";
+const QString kHeightMessage = "The sensor height must be a whole number from 0 to 32767.";
+const QString kPairMessage = "Give both the sensor width and height, or leave both empty.";
 
 // 12 arcsec/min at 35 degrees, 15 s, 1.8 arcsec pixels, East: -0.96 and -1.37 unturned.
 const QByteArray kExample =
@@ -205,6 +206,17 @@ void TestCameraForm::refused_data() {
     QTest::newRow("width negative") << QStringList{"180", "-1", "960"} << kWidthMessage;
     QTest::newRow("height too large") << QStringList{"180", "1280", "32768"} << kHeightMessage;
     QTest::newRow("width without height") << QStringList{"180", "1280", ""} << kPairMessage;
+    QTest::newRow("height without width") << QStringList{"180", " ", "960"} << kPairMessage;
+    // Words are not taken for an empty box: the message names them.
+    QTest::newRow("width not a number")
+        << QStringList{"180", "abc", "960"} << "\"abc\" is not a number: " + kWidthRule + ".";
+    QTest::newRow("height not a number")
+        << QStringList{"180", "1280", " wide "}
+        << QString(
+               "\"wide\" is not a number: the sensor height must be a whole number from 0 "
+               "to 32767.");
+    QTest::newRow("width beyond the file's whole numbers")
+        << QStringList{"180", "40000 px", "960"} << kWidthMessage;
 }
 
 // A refused entry stores nothing at all, also not the entries that were fine.
@@ -300,7 +312,7 @@ void TestCameraForm::layoutFollowsFont() {
         const QFontMetrics metrics = w->fontMetrics();
         QSize needed, room;
         if (auto* label = qobject_cast<QLabel*>(w)) {
-            needed = metrics.size(0, label->text());
+            needed = metrics.size(Qt::TextShowMnemonic, label->text());
             room = label->contentsRect().size();
         } else if (auto* button = qobject_cast<QPushButton*>(w)) {
             QStyleOptionButton option;

@@ -110,6 +110,8 @@ class TestLinksWindow : public QObject {
     void windowMountDeclination();
     void window_data();
     void window();
+    void connectionsRefused_data();
+    void connectionsRefused();
     void keepUpdated();
 
   private:
@@ -386,11 +388,12 @@ void TestLinksWindow::window_data() {
     QTest::newRow("port 0") << "normal"
                             << "0" << false << ""
                             << ""
-                            << "Port Must Be a Whole Number from 1 to 65535";
-    QTest::newRow("declination beyond the pole") << "normal"
-                                                 << "PORT" << true << "91"
-                                                 << ""
-                                                 << "Declination Must Be a Number from -90 to 90";
+                            << "The PHD2 port must be a whole number from 1 to 65535.";
+    QTest::newRow("declination beyond the pole")
+        << "normal"
+        << "PORT" << true << "91"
+        << ""
+        << "The declination must be a number from -90 to 90.";
 }
 
 void TestLinksWindow::window() {
@@ -454,6 +457,92 @@ void TestLinksWindow::window() {
                                  QString::number(rate[1].toDouble(), 'f', 2)),
                  received.first().constData());
     }
+}
+
+void TestLinksWindow::connectionsRefused_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("button");  // Apply, or List Devices, which asks the INDI server
+    QTest::addColumn<QString>("message");
+
+    // Each rule as it ends a sentence, after "The" or "... is not a number: the".
+    const QString phd2Port = "PHD2 port must be a whole number from 1 to 65535";
+    const QString indiPort = "INDI server's port must be a whole number from 1 to 65535";
+    const QString declination = "declination must be a number from -90 to 90";
+    QTest::newRow("no PHD2 host") << "Phd2Host"
+                                  << ""
+                                  << "Apply"
+                                  << "Give the PHD2 computer's host name.";
+    QTest::newRow("INDI host blank") << "IndiHost"
+                                     << "  "
+                                     << "Apply"
+                                     << "Give the INDI server's host name.";
+    QTest::newRow("PHD2 port 0") << "Phd2Port"
+                                 << "0"
+                                 << "Apply"
+                                 << "The " + phd2Port + ".";
+    QTest::newRow("PHD2 port 65536") << "Phd2Port"
+                                     << "65536"
+                                     << "Apply"
+                                     << "The " + phd2Port + ".";
+    QTest::newRow("PHD2 port not a number") << "Phd2Port"
+                                            << "abc"
+                                            << "Apply"
+                                            << "\"abc\" is not a number: the " + phd2Port + ".";
+    QTest::newRow("INDI port with a fraction") << "IndiPort"
+                                               << "7624.5"
+                                               << "Apply"
+                                               << "The " + indiPort + ".";
+    QTest::newRow("INDI port not a number") << "IndiPort"
+                                            << " seven "
+                                            << "Apply"
+                                            << "\"seven\" is not a number: the " + indiPort + ".";
+    QTest::newRow("declination beyond the south pole") << "Declination"
+                                                       << "-90.5"
+                                                       << "Apply"
+                                                       << "The " + declination + ".";
+    QTest::newRow("declination not a number")
+        << "Declination"
+        << "north"
+        << "Apply"
+        << "\"north\" is not a number: the " + declination + ".";
+    QTest::newRow("devices listed without a host") << "IndiHost"
+                                                   << ""
+                                                   << "ListDevices"
+                                                   << "Give the INDI server's host name.";
+    QTest::newRow("devices listed, port not a number")
+        << "IndiPort"
+        << "abc"
+        << "ListDevices"
+        << "\"abc\" is not a number: the " + indiPort + ".";
+}
+
+// Each refused entry says which one it is and what it must be; nothing is stored and the
+// dialog stays open.
+void TestLinksWindow::connectionsRefused() {
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, button);
+    QFETCH(QString, message);
+
+    ProgramRun run;
+    MainForm* form = run.start();
+    form->findChild<QAction*>("mnu_Connections")->trigger();
+    auto* dialog = form->findChild<QDialog*>("ConnectionsForm");
+    QVERIFY(dialog && dialog->isVisible());
+    auto* entry = dialog->findChild<QLineEdit*>(box);
+    QVERIFY(entry);
+    entry->selectAll();
+    QTest::keyClick(entry, Qt::Key_Backspace);
+    QTest::keyClicks(entry, typed);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
+
+    QCOMPARE(run.dialogs.errors, QStringList{message});
+    QVERIFY(dialog->isVisible());
+    const Pelindra::Settings::Connections stored = form->PreferencesToSave()->connections;
+    QCOMPARE(stored.phd2Port, 4400);
+    QCOMPARE(stored.indiPort, 7624);
+    QCOMPARE(QString::fromStdString(stored.phd2Host), QString("localhost"));
 }
 
 // With the ephemeris followed, the rate goes again once a minute when it has changed by

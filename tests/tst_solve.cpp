@@ -118,6 +118,7 @@ class TestSolve : public QObject {
     void skyDirections_data();
     void skyDirections();
     void dialogShowsAndApplies();
+    void dialogCancels_data();
     void dialogCancels();
     void phd2Frame_data();
     void phd2Frame();
@@ -602,7 +603,16 @@ void TestSolve::dialogShowsAndApplies() {
     QTRY_VERIFY(!dialog);
 }
 
+void TestSolve::dialogCancels_data() {
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("Cancel") << "Cancel";
+    QTest::newRow("Escape") << "Escape";
+}
+
+// Cancel and Escape stop the solve under way, its processes and files, and close the dialog.
 void TestSolve::dialogCancels() {
+    QFETCH(QString, how);
     SkyFrameRecipe recipe;
     recipe.noStars = true;
     recipe.width = 800;
@@ -619,14 +629,23 @@ void TestSolve::dialogCancels() {
         params, std::get<Frame>(std::move(read)), "noise.fits", PierSide::East, [&] { ++applied; });
     dialog->show();
     dialog->Start();
-    QTest::qWait(1500);
-    const QString folder = dialog->findChild<PlateSolver*>()->WorkFolder();
-    QVERIFY(QFileInfo(folder).isDir());
-    const qint64 group = dialog->findChild<PlateSolver*>()->ProcessId();
+    // Soon after the solver started, while it runs: the noise is refused within seconds.
+    auto* solver = dialog->findChild<PlateSolver*>();
+    QTRY_VERIFY_WITH_TIMEOUT(solver->ProcessId() > 0, 5000);
+    QTest::qWait(200);
+    const QString folder = solver->WorkFolder();
+    QVERIFY2(QFileInfo(folder).isDir(), qPrintable(dialog->findChild<QLabel*>("Status")->text()));
+    const qint64 group = solver->ProcessId();
     QVERIFY(group > 0);
     QElapsedTimer timer;
     timer.start();
-    dialog->findChild<QPushButton*>("Cancel")->click();
+    if (how == "Escape") {
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused && focused->window() == dialog ? focused : dialog.data(),
+                        Qt::Key_Escape);
+    } else {
+        dialog->findChild<QPushButton*>("Cancel")->click();
+    }
     QTRY_VERIFY(!dialog);
     QVERIFY(timer.elapsed() < 3000);
     QCOMPARE(applied, 0);

@@ -10,6 +10,8 @@
 #include <cmath>
 
 #include "solve/PlateSolver.h"
+#include "ui/FormRows.h"
+#include "ui/Placement.h"
 
 using namespace Pelindra::Solve;
 
@@ -59,12 +61,17 @@ CalibrateDialog::CalibrateDialog(Pelindra::Core::TrackParams& params, Frame fram
     Status = new QLabel(this);
     Status->setObjectName("Status");
     Status->setWordWrap(true);
+    Status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The values can be reached from the keyboard and copied, as their captions lead to them.
     auto value = [this](const char* name) {
         auto* label = new QLabel(this);
         label->setObjectName(name);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setTextFormat(Qt::PlainText);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         return label;
     };
+    QLabel* frameShown = value("FrameName");
+    frameShown->setText(frameName);
     Centre = value("Centre");
     Field = value("Field");
     PixelSize = value("PixelSize");
@@ -76,36 +83,35 @@ CalibrateDialog::CalibrateDialog(Pelindra::Core::TrackParams& params, Frame fram
     FrameSide->addItem("West", QVariant::fromValue(static_cast<int>(PierSide::West)));
     const Pelindra::Solve::PierSide taken = frame_.pierSide.value_or(side);
     FrameSide->setCurrentIndex(taken == PierSide::East ? 0 : 1);
-    FrameSide->setToolTip(
-        "The side of the pier the frame was taken on: its flags are set for this side, the "
-        "other side's turned over");
     FrameSide->setEnabled(params_.MountType != -1);
 
     auto* form = new QFormLayout;
-    form->addRow("Frame:", new QLabel(frameName.toHtmlEscaped(), this));
-    form->addRow("Centre:", Centre);
-    form->addRow("Field:", Field);
-    form->addRow("Pixel size:", PixelSize);
-    form->addRow("Camera angle:", CameraAngle);
-    form->addRow("Mirrored:", Mirrored);
-    auto* sideLabel = new QLabel("Taken on the &pier side:", this);
-    sideLabel->setBuddy(FrameSide);
-    form->addRow(sideLabel, FrameSide);
+    form->addRow(Caption("", "F&rame:", frameShown), frameShown);
+    form->addRow(Caption("", "C&entre:", Centre), Centre);
+    form->addRow(Caption("", "&Field:", Field), Field);
+    form->addRow(Caption("", "Pi&xel size:", PixelSize), PixelSize);
+    form->addRow(Caption("", "Camera an&gle:", CameraAngle), CameraAngle);
+    form->addRow(Caption("", "&Mirrored:", Mirrored), Mirrored);
+    form->addRow(Caption("", "Taken on the &pier side:", FrameSide,
+                         "The side of the pier the frame was taken on: its flags are set for "
+                         "this side, the other side's turned over"),
+                 FrameSide);
 
     Buttons = new QDialogButtonBox(this);
-    Apply = Buttons->addButton("&Apply", QDialogButtonBox::AcceptRole);
-    Apply->setObjectName("Apply");
+    Apply = AddButton(Buttons, "&Apply", QDialogButtonBox::AcceptRole, "Apply");
     Apply->setEnabled(false);
-    QPushButton* cancel = Buttons->addButton("&Cancel", QDialogButtonBox::RejectRole);
-    cancel->setObjectName("Cancel");
+    QPushButton* cancel = AddButton(Buttons, "&Cancel", QDialogButtonBox::RejectRole, "Cancel");
     connect(Apply, &QPushButton::clicked, this, &CalibrateDialog::Apply_Click);
-    connect(Buttons, &QDialogButtonBox::rejected, this, &CalibrateDialog::close);
+    connect(cancel, &QPushButton::clicked, this, &CalibrateDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picture);
     layout->addWidget(Status);
     layout->addLayout(form);
     layout->addWidget(Buttons);
+
+    SetTabOrder({frameShown, Centre, Field, PixelSize, CameraAngle, Mirrored, FrameSide});
+    TabIntoButtons(FrameSide, Buttons);
 
     // The frame in grey, stretched from the sky's background to its bright stars.
     const DisplayLevels levels = DisplayLevelsFor(frame_);
@@ -129,6 +135,12 @@ CalibrateDialog::CalibrateDialog(Pelindra::Core::TrackParams& params, Frame fram
 }
 
 CalibrateDialog::~CalibrateDialog() = default;
+
+void CalibrateDialog::reject() {
+    // The solver and its files go at once, before the window does.
+    solver_->Cancel();
+    QDialog::reject();
+}
 
 void CalibrateDialog::Start() {
     Status->setText("Solving the frame...");

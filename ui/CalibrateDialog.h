@@ -49,6 +49,10 @@ class CalibrateDialog : public QDialog {
         return calibration_;
     }
 
+  public slots:
+    // Escape and Cancel stop a solve under way and close the dialog.
+    void reject() override;
+
   signals:
     // The solve ended: the result is shown, or the reason.
     void finished();

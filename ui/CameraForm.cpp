@@ -1,6 +1,7 @@
 #include "ui/CameraForm.h"
 
 #include <QLocale>
+#include <QVBoxLayout>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -10,8 +11,8 @@
 #include "core/Offsets.h"
 #include "core/StoreNumber.h"
 #include "ui/Dialogs.h"
+#include "ui/FormRows.h"
 #include "ui/Placement.h"
-#include "ui/Twips.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::Settings;
@@ -24,14 +25,23 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+QString SensorRule(const char* side) {
+    return QString("the sensor %1 must be a whole number from 0 to %2")
+        .arg(side)
+        .arg(kLargestSensorPixels);
+}
+
 // An unset size shows as an empty box.
 QString SensorText(int pixels) {
     return pixels == 0 ? QString() : Text(NumberText(static_cast<std::int16_t>(pixels)));
 }
 
-// Read as every box reads; empty (or no number) means not set, which is 0.
+// Read as every box reads; empty means not set, which is 0. A text without a number is
+// refused rather than taken as "not set", which would drop a frame the user meant to give.
 [[nodiscard]] std::optional<int> SensorPixels(const QString& text) {
-    const double value = ReadTypedNumber(text.toStdString());
+    const NumberScan scan = ScanNumber(text.toStdString(), DecimalMark::FullStopOrComma);
+    if (!scan.found) return text.trimmed().isEmpty() ? std::optional<int>(0) : std::nullopt;
+    const double value = scan.value;
     if (!(value >= 0 && value <= kLargestSensorPixels) || value != std::floor(value)) {
         return std::nullopt;
     }
@@ -46,34 +56,37 @@ CameraForm::CameraForm(TrackParams& params, Preferences& preferences, RecordView
     setObjectName("CameraForm");
     setWindowTitle("Camera");
     setAttribute(Qt::WA_DeleteOnClose);
-    const TwipsScale twips(this);
-    setFixedSize(twips(3012), twips(1812));
-    BuildControls(twips);
+    BuildControls();
 }
 
-void CameraForm::BuildControls(const TwipsScale& twips) {
-    Label1 = PlaceCaptioned<QLabel>(this, "Label1", "Camera Angle (degrees)",
-                                    twips(120, 120, 1812, 252));
-    CameraAngle = PlaceTextBox(this, "CameraAngle", Label1, twips(2040, 120, 852, 288),
-                               "Position angle on the sky of the guide camera's +Y axis, in "
-                               "degrees from north through east; 0 when +Y points north");
-    Label2 =
-        PlaceCaptioned<QLabel>(this, "Label2", "Sensor Width (pixels)", twips(120, 480, 1812, 252));
-    SensorWidth = PlaceTextBox(this, "SensorWidth", Label2, twips(2040, 480, 852, 288),
-                               "Width of the guide camera's sensor in pixels, to show its frame "
-                               "around the track; empty when not set");
-    Label3 = PlaceCaptioned<QLabel>(this, "Label3", "Sensor Height (pixels)",
-                                    twips(120, 840, 1812, 252));
-    SensorHeight = PlaceTextBox(this, "SensorHeight", Label3, twips(2040, 840, 852, 288),
-                                "Height of the guide camera's sensor in pixels, to show its frame "
-                                "around the track; empty when not set");
+void CameraForm::BuildControls() {
+    auto* rows = new QFormLayout;
+    CameraAngle = AddTextRow(rows, "Label1", "Camera A&ngle (degrees)", "CameraAngle",
+                             "Position angle on the sky of the guide camera's +Y axis, in "
+                             "degrees from north through east; 0 when +Y points north");
+    SensorWidth = AddTextRow(rows, "Label2", "Sensor &Width (pixels)", "SensorWidth",
+                             "Width of the guide camera's sensor in pixels, to show its frame "
+                             "around the track; empty when not set");
+    SensorHeight = AddTextRow(rows, "Label3", "Sensor &Height (pixels)", "SensorHeight",
+                              "Height of the guide camera's sensor in pixels, to show its frame "
+                              "around the track; empty when not set");
+    Label1 = qobject_cast<QLabel*>(rows->labelForField(CameraAngle));
+    Label2 = qobject_cast<QLabel*>(rows->labelForField(SensorWidth));
+    Label3 = qobject_cast<QLabel*>(rows->labelForField(SensorHeight));
 
-    Cancel = PlaceCaptioned<QPushButton>(this, "Cancel", "&Cancel", twips(120, 1320, 1092, 372));
-    Apply = PlaceCaptioned<QPushButton>(this, "Apply", "&Apply", twips(1800, 1320, 1092, 372));
+    auto* buttons = new QDialogButtonBox(this);
+    Apply = AddButton(buttons, "&Apply", QDialogButtonBox::AcceptRole, "Apply");
+    Cancel = AddButton(buttons, "&Cancel", QDialogButtonBox::RejectRole, "Cancel");
     // Unlike the setup dialog as drawn, an ordinary dialog: Enter applies, Escape cancels.
     Apply->setDefault(true);
 
-    SetTabOrder({CameraAngle, SensorWidth, SensorHeight, Apply, Cancel});
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(rows);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+
+    SetTabOrder({CameraAngle, SensorWidth, SensorHeight});
+    TabIntoButtons(SensorHeight, buttons);
     CameraAngle->setFocus();
 
     connect(Apply, &QPushButton::clicked, this, &CameraForm::Apply_Click);
@@ -94,17 +107,17 @@ void CameraForm::Apply_Click() {
     }
     const std::optional<int> width = SensorPixels(SensorWidth->text());
     if (!width) {
-        ShowError("Sensor Width Must Be a Whole Number from 0 to 32767");
+        dialogs_.ShowError(this, EntryMessage(SensorWidth->text(), SensorRule("width")));
         return;
     }
     const std::optional<int> height = SensorPixels(SensorHeight->text());
     if (!height) {
-        ShowError("Sensor Height Must Be a Whole Number from 0 to 32767");
+        dialogs_.ShowError(this, EntryMessage(SensorHeight->text(), SensorRule("height")));
         return;
     }
     // A frame needs both sides.
     if ((*width == 0) != (*height == 0)) {
-        ShowError("Sensor Width and Height Must Both Be Set, or Both Be Empty");
+        dialogs_.ShowError(this, "Give both the sensor width and height, or leave both empty.");
         return;
     }
     params_.CameraAngle = angle;

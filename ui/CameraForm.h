@@ -12,7 +12,6 @@ class QLineEdit;
 class QPushButton;
 
 class Dialogs;
-class TwipsScale;
 
 // The modeless dialog for the guide camera: its angle on the sky and its sensor size. Like
 // the setup dialog it edits copies in its controls and stores them only on Apply; Cancel,
@@ -28,7 +27,7 @@ class CameraForm : public QDialog, public Pelindra::Core::Messages {
     void ShowError(const std::string& text) override;
 
   private:
-    void BuildControls(const TwipsScale& twips);
+    void BuildControls();
     void Apply_Click();
 
     Pelindra::Core::TrackParams& params_;

@@ -3,15 +3,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 #include "core/NumberReading.h"
 #include "core/NumberText.h"
 #include "links/HostPort.h"
 #include "links/IndiMount.h"
 #include "ui/Dialogs.h"
+#include "ui/FormRows.h"
 #include "ui/Placement.h"
-#include "ui/Twips.h"
 
 using namespace Pelindra::Settings;
 
@@ -26,6 +28,9 @@ QString Text(const std::string& text) {
     return Pelindra::Links::ParsePort(text.trimmed().toStdString());
 }
 
+constexpr char kNoIndiHost[] = "Give the INDI server's host name.";
+constexpr char kIndiPortRule[] = "the INDI server's port must be a whole number from 1 to 65535";
+
 }  // namespace
 
 ConnectionsForm::ConnectionsForm(Connections& connections,
@@ -38,68 +43,83 @@ ConnectionsForm::ConnectionsForm(Connections& connections,
     setObjectName("ConnectionsForm");
     setWindowTitle("Connections");
     setAttribute(Qt::WA_DeleteOnClose);
-    const TwipsScale twips(this);
-    setFixedSize(twips(4212), twips(5112));
-    BuildControls(twips);
+    BuildControls();
 }
 
-void ConnectionsForm::BuildControls(const TwipsScale& twips) {
-    auto* phd2 = Place<QGroupBox>(this, "Phd2", twips(120, 60, 3972, 2052));
-    phd2->setTitle("PHD2 (guiding)");
-    auto* label = PlaceCaptioned<QLabel>(phd2, "Label1", "Host", twips(120, 300, 1452, 252));
-    Phd2Host = PlaceTextBox(phd2, "Phd2Host", label, twips(1680, 300, 2172, 288),
-                            "The computer PHD2 runs on: localhost when it is this one");
-    label = PlaceCaptioned<QLabel>(phd2, "Label2", "Port", twips(120, 660, 1452, 252));
-    Phd2Port = PlaceTextBox(phd2, "Phd2Port", label, twips(1680, 660, 852, 288),
-                            "PHD2's event server: 4400 for its first instance, 4401 for the "
-                            "second, and so on");
-    Phd2CameraAxes = PlaceCaptioned<QRadioButton>(phd2, "Phd2CameraAxes", "Camera X/Y (pixels/hr)",
-                                                  twips(120, 1020, 1812, 252));
-    Phd2SkyAxes = PlaceCaptioned<QRadioButton>(phd2, "Phd2SkyAxes", "Sky RA/Dec (arcsec/hr)",
-                                               twips(2040, 1020, 1812, 252));
+void ConnectionsForm::BuildControls() {
+    auto* phd2 = new QGroupBox("PHD2 (guiding)", this);
+    phd2->setObjectName("Phd2");
+    auto* phd2Rows = new QFormLayout(phd2);
+    Phd2Host = AddTextRow(phd2Rows, "Label1", "&Host", "Phd2Host",
+                          "The computer PHD2 runs on: localhost when it is this one");
+    Phd2Port = AddTextRow(phd2Rows, "Label2", "&Port", "Phd2Port",
+                          "PHD2's event server: 4400 for its first instance, 4401 for the "
+                          "second, and so on");
+    Phd2CameraAxes = new QRadioButton("Camera &X/Y (pixels/hr)");
+    Phd2CameraAxes->setObjectName("Phd2CameraAxes");
     Phd2CameraAxes->setToolTip(
         "Send the X and Y offsets as the track file has them, scaled to pixels per hour");
+    Phd2SkyAxes = new QRadioButton("&Sky RA/Dec (arcsec/hr)");
+    Phd2SkyAxes->setObjectName("Phd2SkyAxes");
     Phd2SkyAxes->setToolTip(
         "Send the rates in RA and Dec; PHD2 needs a connected mount to turn them into pixels");
-    label = PlaceCaptioned<QLabel>(phd2, "Label3", "Declination (degrees)",
-                                   twips(120, 1500, 1452, 252));
-    Declination = PlaceTextBox(phd2, "Declination", label, twips(1680, 1500, 852, 288),
-                               "The object's declination, for RA/Dec when no ephemeris with "
-                               "Dec. is loaded; kept until Pelindra closes");
+    auto* axes = new QHBoxLayout;
+    axes->addWidget(Phd2CameraAxes);
+    axes->addWidget(Phd2SkyAxes);
+    axes->addStretch(1);
+    AddFieldRow(phd2Rows, axes);
+    Declination = AddTextRow(phd2Rows, "Label3", "&Declination (degrees)", "Declination",
+                             "The object's declination, for RA/Dec when no ephemeris with "
+                             "Dec. is loaded; kept until Pelindra closes");
 
-    auto* indi = Place<QGroupBox>(this, "Indi", twips(120, 2220, 3972, 2232));
-    indi->setTitle("INDI server (mount)");
-    label = PlaceCaptioned<QLabel>(indi, "Label4", "Host", twips(120, 300, 1452, 252));
-    IndiHost = PlaceTextBox(indi, "IndiHost", label, twips(1680, 300, 2172, 288),
-                            "The computer the INDI server runs on: localhost when it is this one");
-    label = PlaceCaptioned<QLabel>(indi, "Label5", "Port", twips(120, 660, 1452, 252));
-    IndiPort = PlaceTextBox(indi, "IndiPort", label, twips(1680, 660, 852, 288),
-                            "The INDI server's port, 7624 unless it was started with another");
-    label = PlaceCaptioned<QLabel>(indi, "Label6", "Mount Device", twips(120, 1020, 1452, 252));
-    IndiDevice = Place<QComboBox>(indi, "IndiDevice", twips(1680, 1020, 2172, 288));
+    auto* indi = new QGroupBox("INDI server (mount)", this);
+    indi->setObjectName("Indi");
+    auto* indiRows = new QFormLayout(indi);
+    IndiHost = AddTextRow(indiRows, "Label4", "H&ost", "IndiHost",
+                          "The computer the INDI server runs on: localhost when it is this one");
+    IndiPort = AddTextRow(indiRows, "Label5", "Po&rt", "IndiPort",
+                          "The INDI server's port, 7624 unless it was started with another");
+    IndiDevice = new QComboBox;
+    IndiDevice->setObjectName("IndiDevice");
     IndiDevice->setEditable(true);
-    label->setBuddy(IndiDevice);
-    IndiDevice->setToolTip("The mount's device name as the INDI server lists it");
-    ListDevices = PlaceCaptioned<QPushButton>(indi, "ListDevices", "&List Devices",
-                                              twips(1680, 1416, 1452, 324));
+    ListDevices = new QPushButton("&List Devices");
+    ListDevices->setObjectName("ListDevices");
     ListDevices->setToolTip("Ask the INDI server above for its devices");
-    DecReversedEast = PlaceCaptioned<QCheckBox>(indi, "DecReversedEast", "Dec rate reversed, East",
-                                                twips(120, 1860, 1812, 252));
-    DecReversedWest = PlaceCaptioned<QCheckBox>(indi, "DecReversedWest", "Dec rate reversed, West",
-                                                twips(2040, 1860, 1812, 252));
+    auto* device = new QHBoxLayout;
+    device->addWidget(IndiDevice, 1);
+    device->addWidget(ListDevices);
+    indiRows->addRow(Caption("Label6", "&Mount Device", IndiDevice,
+                             "The mount's device name as the INDI server lists it"),
+                     device);
+    DecReversedEast = new QCheckBox("Dec rate reversed, &East");
+    DecReversedEast->setObjectName("DecReversedEast");
+    DecReversedWest = new QCheckBox("Dec rate reversed, &West");
+    DecReversedWest->setObjectName("DecReversedWest");
+    auto* reversed = new QHBoxLayout;
     for (QCheckBox* box : {DecReversedEast, DecReversedWest}) {
         box->setToolTip(
             "Send the object's Dec rate with the other sign while the mount is on this side of "
             "the pier: for drivers that turn the Dec axis by it, whose sense flips with the "
             "side. Track at the Object's Rate says which way Dec moved.");
+        reversed->addWidget(box);
     }
+    reversed->addStretch(1);
+    AddFieldRow(indiRows, reversed);
 
-    Cancel = PlaceCaptioned<QPushButton>(this, "Cancel", "&Cancel", twips(120, 4620, 1092, 372));
-    Apply = PlaceCaptioned<QPushButton>(this, "Apply", "&Apply", twips(3000, 4620, 1092, 372));
+    auto* buttons = new QDialogButtonBox(this);
+    Apply = AddButton(buttons, "&Apply", QDialogButtonBox::AcceptRole, "Apply");
+    Cancel = AddButton(buttons, "&Cancel", QDialogButtonBox::RejectRole, "Cancel");
     Apply->setDefault(true);
 
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(phd2);
+    layout->addWidget(indi);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+
     SetTabOrder({Phd2Host, Phd2Port, Phd2CameraAxes, Phd2SkyAxes, Declination, IndiHost, IndiPort,
-                 IndiDevice, ListDevices, DecReversedEast, DecReversedWest, Apply, Cancel});
+                 IndiDevice, ListDevices, DecReversedEast, DecReversedWest});
+    TabIntoButtons(DecReversedWest, buttons);
     Phd2Host->setFocus();
 
     connect(Apply, &QPushButton::clicked, this, &ConnectionsForm::Apply_Click);
@@ -112,11 +132,11 @@ void ConnectionsForm::ListDevices_Click() {
     const QString host = IndiHost->text().trimmed();
     const std::optional<int> port = Port(IndiPort->text());
     if (host.isEmpty()) {
-        ShowError("Host Must Be Given");
+        ShowError(kNoIndiHost);
         return;
     }
     if (!port) {
-        ShowError("Port Must Be a Whole Number from 1 to 65535");
+        ShowError(EntryMessage(IndiPort->text(), kIndiPortRule));
         return;
     }
     if (!indi_) {
@@ -165,23 +185,34 @@ void ConnectionsForm::Apply_Click() {
     // Every entry is checked before anything is stored; the dialog then stays open.
     const QString phd2Host = Phd2Host->text().trimmed();
     const QString indiHost = IndiHost->text().trimmed();
-    if (phd2Host.isEmpty() || indiHost.isEmpty()) {
-        ShowError("Host Must Be Given");
-        return;
-    }
+    // Checked as the window reads, so the message is about the first entry wrong.
     const std::optional<int> phd2Port = Port(Phd2Port->text());
     const std::optional<int> indiPort = Port(IndiPort->text());
-    if (!phd2Port || !indiPort) {
-        ShowError("Port Must Be a Whole Number from 1 to 65535");
+    if (phd2Host.isEmpty()) {
+        ShowError("Give the PHD2 computer's host name.");
+        return;
+    }
+    if (!phd2Port) {
+        ShowError(
+            EntryMessage(Phd2Port->text(), "the PHD2 port must be a whole number from 1 to 65535"));
         return;
     }
     std::optional<double> declination;
     if (!Declination->text().trimmed().isEmpty()) {
         declination = Pelindra::Core::ReadExactNumber(Declination->text().toStdString());
         if (!declination || !(*declination >= -90 && *declination <= 90)) {
-            ShowError("Declination Must Be a Number from -90 to 90");
+            ShowError(EntryMessage(Declination->text(),
+                                   "the declination must be a number from -90 to 90"));
             return;
         }
+    }
+    if (indiHost.isEmpty()) {
+        ShowError(kNoIndiHost);
+        return;
+    }
+    if (!indiPort) {
+        ShowError(EntryMessage(IndiPort->text(), kIndiPortRule));
+        return;
     }
     connections_.phd2Host = phd2Host.toStdString();
     connections_.phd2Port = *phd2Port;

@@ -17,7 +17,6 @@ class IndiMount;
 }  // namespace Pelindra::Links
 
 class Dialogs;
-class TwipsScale;
 
 // Where the guider and the mount are reached, and the axes PHD2 takes the rate along. Edits
 // copies and stores them on Apply, as the camera dialog does; opening it connects nothing.
@@ -33,7 +32,7 @@ class ConnectionsForm : public QDialog {
     void Form_Load();
 
   private:
-    void BuildControls(const TwipsScale& twips);
+    void BuildControls();
     void Apply_Click();
     // Fills the device list from the INDI server typed above.
     void ListDevices_Click();

@@ -2,13 +2,13 @@
 
 #include <QCloseEvent>
 #include <QDateTimeEdit>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +20,8 @@
 #include <string_view>
 
 #include "core/AtomicFile.h"
+#include "ui/FormRows.h"
+#include "ui/Placement.h"
 
 using namespace Pelindra::Core;
 using namespace Pelindra::Ephemeris;
@@ -76,32 +78,33 @@ void HorizonsFetchDialog::buildControls(const QString& folder) {
     target_->setPlaceholderText("C/2025 N1, 2P, 433, or DES=2P; CAP;");
     target_->setToolTip("The object as Horizons knows it: a designation, a number or a name");
 
-    auto* observer = new QWidget(this);
-    auto* observerGrid = new QGridLayout(observer);
-    observerGrid->setContentsMargins(0, 0, 0, 0);
-    useSite_ = Named<QRadioButton>(observer, "useSite");
-    useSite_->setText("MPC site code");
-    siteCode_ = Named<QLineEdit>(observer, "siteCode");
+    // The observer's site, by its MPC code or by its position: each option is the caption
+    // of its own row.
+    useSite_ = Named<QRadioButton>(this, "useSite");
+    useSite_->setText("Site by &MPC code");
+    siteCode_ = Named<QLineEdit>(this, "siteCode");
     siteCode_->setText("500");
     siteCode_->setMaxLength(3);
     siteCode_->setToolTip("Your observatory's code in the MPC's list; 500 is the Earth's centre");
-    useCoordinates_ = Named<QRadioButton>(observer, "useCoordinates");
-    useCoordinates_->setText("Position");
-    longitude_ = AngleBox(observer, "longitude", 180, QString::fromUtf8("° E"),
+    siteCode_->setAccessibleName("MPC site code");
+    useCoordinates_ = Named<QRadioButton>(this, "useCoordinates");
+    useCoordinates_->setText("Site by &position");
+    longitude_ = AngleBox(this, "longitude", 180, QString::fromUtf8("° E"),
                           "Longitude, east positive (west is negative)");
+    longitude_->setAccessibleName("Longitude");
     latitude_ =
-        AngleBox(observer, "latitude", 90, QString::fromUtf8("° N"), "Latitude, north positive");
-    altitude_ = Named<QDoubleSpinBox>(observer, "altitude");
+        AngleBox(this, "latitude", 90, QString::fromUtf8("° N"), "Latitude, north positive");
+    latitude_->setAccessibleName("Latitude");
+    altitude_ = Named<QDoubleSpinBox>(this, "altitude");
     altitude_->setRange(-500, 9000);
     altitude_->setDecimals(0);
     altitude_->setSuffix(" m");
     altitude_->setToolTip("Height above sea level in metres");
-    observerGrid->addWidget(useSite_, 0, 0);
-    observerGrid->addWidget(siteCode_, 0, 1);
-    observerGrid->addWidget(useCoordinates_, 1, 0);
-    observerGrid->addWidget(longitude_, 1, 1);
-    observerGrid->addWidget(latitude_, 1, 2);
-    observerGrid->addWidget(altitude_, 1, 3);
+    altitude_->setAccessibleName("Height above sea level");
+    auto* position = new QHBoxLayout;
+    position->addWidget(longitude_);
+    position->addWidget(latitude_);
+    position->addWidget(altitude_);
     useSite_->setChecked(true);
     const auto observerChanged = [this] {
         siteCode_->setEnabled(useSite_->isChecked());
@@ -119,15 +122,13 @@ void HorizonsFetchDialog::buildControls(const QString& folder) {
     step_->setText("10 m");
     step_->setToolTip("Time between rows: \"10 m\" (minutes), \"1 h\", \"1 d\"");
 
-    auto* saveIn = new QWidget(this);
-    auto* saveRow = new QHBoxLayout(saveIn);
-    saveRow->setContentsMargins(0, 0, 0, 0);
-    folder_ = Named<QLineEdit>(saveIn, "folder");
+    folder_ = Named<QLineEdit>(this, "folder");
     folder_->setText(QDir::toNativeSeparators(folder));
-    browse_ = Named<QPushButton>(saveIn, "browse");
-    browse_->setText("Browse...");
-    saveRow->addWidget(folder_, 1);
-    saveRow->addWidget(browse_);
+    browse_ = Named<QPushButton>(this, "browse");
+    browse_->setText("&Browse...");
+    auto* saveIn = new QHBoxLayout;
+    saveIn->addWidget(folder_, 1);
+    saveIn->addWidget(browse_);
     connect(browse_, &QPushButton::clicked, this, &HorizonsFetchDialog::chooseFolder);
 
     status_ = Named<QLabel>(this, "status");
@@ -137,30 +138,32 @@ void HorizonsFetchDialog::buildControls(const QString& folder) {
     progress_ = Named<QProgressBar>(this, "progress");
     progress_->setVisible(false);
 
-    fetchButton_ = Named<QPushButton>(this, "fetch");
-    fetchButton_->setText("Fetch");
+    auto* buttons = new QDialogButtonBox(this);
+    fetchButton_ = AddButton(buttons, "&Fetch", QDialogButtonBox::AcceptRole, "fetch");
     fetchButton_->setDefault(true);
-    cancelButton_ = Named<QPushButton>(this, "cancel");
-    cancelButton_->setText("Cancel");
+    cancelButton_ = AddButton(buttons, "&Cancel", QDialogButtonBox::RejectRole, "cancel");
+    // Fetching keeps the dialog open; it closes once the reply is saved.
     connect(fetchButton_, &QPushButton::clicked, this, &HorizonsFetchDialog::fetch);
     connect(cancelButton_, &QPushButton::clicked, this, &HorizonsFetchDialog::reject);
 
     auto* form = new QFormLayout;
     form->addRow("&Target:", target_);
-    form->addRow("Observer:", observer);
-    form->addRow("S&tart (UTC):", start_);
+    form->addRow(useSite_, siteCode_);
+    form->addRow(useCoordinates_, position);
+    form->addRow("St&art (UTC):", start_);
     form->addRow("St&op (UTC):", stop_);
     form->addRow("&Step:", step_);
-    form->addRow("Save &in:", saveIn);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(fetchButton_);
-    buttons->addWidget(cancelButton_);
+    form->addRow(Caption("", "Save &in:", folder_), saveIn);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(status_);
     layout->addWidget(progress_);
-    layout->addLayout(buttons);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+
+    SetTabOrder({target_, useSite_, siteCode_, useCoordinates_, longitude_, latitude_, altitude_,
+                 start_, stop_, step_, folder_, browse_});
+    TabIntoButtons(browse_, buttons);
 }
 
 HorizonsQuery HorizonsFetchDialog::query() const {
