@@ -16,6 +16,7 @@
 
 #include "tests/support/ProgramRun.h"
 #include "ui/CalibrateDialog.h"
+#include "ui/EphemerisForm.h"
 #include "ui/HorizonsFetchDialog.h"
 
 namespace {
@@ -47,6 +48,18 @@ QWidget* Open(ProgramRun& run, const QString& name, const QString& menu) {
     } else if (name == "CalibrateDialog") {
         window = new CalibrateDialog(run.params, PlainFrame(), "frame.fits",
                                      Pelindra::Solve::PierSide::East, {}, form);
+    } else if (name == "EphemerisForm") {
+        // Two rows of an hour's table, now inside it.
+        Pelindra::Ephemeris::Table table;
+        table.target = "12P/Pons-Brooks";
+        table.site = "Sierra Stars Observatory, Markleeville";
+        table.step = "60 minutes";
+        table.rows = {{1710036000000, 0.6, 0.8, 26.55, 30.21},
+                      {1710039600000, 1.8, 2.4, 26.56, 30.22}};
+        auto* ephemeris = new EphemerisForm([] { return Pelindra::Ephemeris::UtcMs(1710037800000); },
+                                            form);
+        ephemeris->showTable(std::move(table), "pasted text", std::nullopt);
+        window = ephemeris;
     } else {
         auto* action = form->findChild<QAction*>(menu);
         if (!action) return nullptr;
@@ -171,6 +184,8 @@ void TestDialogLayout::table() {
         {"HorizonsFetchDialog", ""},
         {"CalibrateDialog", ""},
         {"TrackPreview", "mnu_TrackPreview"},
+        {"EphemerisForm", ""},
+        {"MessagesDialog", "mnu_Messages"},
     };
     for (const auto& [window, menu] : windows)
         for (int points : {9, 11, 13, 16})

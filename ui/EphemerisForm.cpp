@@ -54,6 +54,14 @@ QLabel* Caption(const char* text) {
 QLabel* Value(const char* name) {
     auto* label = new QLabel;
     label->setObjectName(name);
+    // Reached from its caption's access letter and by Tab, and copied from the keyboard too.
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    return label;
+}
+
+// Words beside a value that say what it is; copied as the value is, not a caption.
+QLabel* Aside(const char* text) {
+    auto* label = new QLabel(QString::fromUtf8(text));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
@@ -94,10 +102,12 @@ void EphemerisForm::buildControls() {
     now_->setToolTip("The current time, kept up to date");
     note_ = new QLabel;
     note_->setObjectName("note");
+    note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     note_->setWordWrap(true);
     note_->hide();
     cutNote_ = new QLabel;
     cutNote_->setObjectName("cutNote");
+    cutNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cutNote_->setWordWrap(true);
     cutNote_->hide();
     motionPerMinute_ = Value("motionPerMinute");
@@ -130,28 +140,29 @@ void EphemerisForm::buildControls() {
     auto addRow = [&](QLabel* caption, QWidget* value, QWidget* more = nullptr) {
         // As for the offsets: the value is what a screen reader speaks, the caption says
         // what it is.
-        value->setAccessibleDescription(caption->text().chopped(1));
+        value->setAccessibleDescription(caption->text().remove('&').chopped(1));
+        caption->setBuddy(value);
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row, 1, 1, more ? 1 : 2);
         if (more) grid->addWidget(more, row, 2);
         ++row;
     };
-    addRow(Caption("Target:"), target_);
-    addRow(Caption("Observer:"), site_);
-    addRow(Caption("Covers:"), span_);
-    addRow(Caption("Step:"), step_);
-    addRow(Caption("Read from:"), origin_);
+    addRow(Caption("Tar&get:"), target_);
+    addRow(Caption("O&bserver:"), site_);
+    addRow(Caption("Co&vers:"), span_);
+    addRow(Caption("&Step:"), step_);
+    addRow(Caption("&Read from:"), origin_);
     grid->addWidget(cutNote_, row++, 1, 1, 2);
     grid->addWidget(Rule(), row++, 0, 1, 3);
     grid->addWidget(timeLabel, row, 0);
     grid->addLayout(timeRow, row++, 1, 1, 2);
     grid->addWidget(note_, row++, 1, 1, 2);
     grid->addWidget(Rule(), row++, 0, 1, 3);
-    addRow(Caption("Motion:"), motionPerMinute_, motionPerHour_);
+    addRow(Caption("&Motion:"), motionPerMinute_, motionPerHour_);
     motionPerHour_->setAccessibleDescription("Motion");
-    addRow(Caption("Position angle:"), positionAngle_);
-    addRow(Caption("East rate:"), eastRate_, Caption("RA rate \xC3\x97 cos(Dec)"));
-    addRow(Caption("North rate:"), northRate_, Caption("Dec rate"));
+    addRow(Caption("&Position angle:"), positionAngle_);
+    addRow(Caption("&East rate:"), eastRate_, Aside("RA rate \xC3\x97 cos(Dec)"));
+    addRow(Caption("N&orth rate:"), northRate_, Aside("Dec rate"));
     grid->addWidget(Rule(), row++, 0, 1, 3);
     grid->addWidget(follow_, row++, 0, 1, 3);
     grid->setColumnStretch(2, 1);
