@@ -20,7 +20,7 @@ BIN=${1:?usage: $0 <path to pelindra> <path to pelindra-track>}
 BIN=$(realpath "$BIN")
 TRACK_TOOL=$(realpath "${2:?usage: $0 <path to pelindra> <path to pelindra-track>}")
 [ -x "$BIN" ] || { echo "FAIL: $BIN is not an executable"; exit 1; }
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdotool xclip import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (run scripts/install-deps --test)"; exit 1; }
 done
 # shellcheck source=SCRIPTDIR/../support/x11.sh
@@ -341,5 +341,48 @@ CHECK
 focus "$MAIN" || fail "the main window did not take the keyboard focus back"
 file_menu x
 wait_for_exit "File > Exit after sending to PHD2"
+
+# Run 7: an MPC table copied from the service's page and pasted with Ctrl+V while the Motion
+# box has the focus, as it has when the window starts; followed from 02:00 and saved. The
+# rate turns from 1.20 "/min at 30 degrees to 1.80 at 40 over the hour.
+MPC="$TMP/ephemerides/encke-mpc.txt"
+printf '%s\n' "   2P/Encke" \
+    "Date       UT      R.A. (J2000) Decl.    Delta     r     El.    Ph.   V      Sky Motion" \
+    '            h m s                                                            "/min    P.A.' \
+    "2024 03 10 020000 23 54 43.0 +01 48 30   1.229   0.900   45.1  49.8  11.0    1.20    030.0" \
+    "2024 03 10 030000 23 54 46.4 +01 49 44   1.229   0.900   45.1  49.8  11.0    1.80    040.0" \
+    >"$MPC"
+TRK7="$TMP/encke.trk"
+settings_text 3.5 200 15 "$TMP" >"$INI"
+start_app
+xclip -selection clipboard -quiet -i "$MPC" 2>>"$TMP/app.log" &
+XCLIP_PID=$!
+clipboard_holds_table() { xclip -selection clipboard -o 2>/dev/null | grep -q "2P/Encke"; }
+wait_for 10 clipboard_holds_table || fail "the MPC table did not reach the clipboard"
+focus "$MAIN" || fail "the main window did not take the keyboard focus"
+xdotool key ctrl+v
+wait_for 15 visible_window "Ephemeris" || fail "Ctrl+V in the Motion box did not open the MPC table"
+kill "$XCLIP_PID" 2>/dev/null
+focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus"
+xdotool type 20240310020000
+xdotool key alt+f
+focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+file_menu s
+wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
+focus "$(visible_window "Save Track File")" || fail "the save chooser did not take the focus"
+xdotool type "$TRK7"
+xdotool key Return
+wait_for 15 test -f "$TRK7" || fail "no following track file was written to $TRK7"
+wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
+focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+file_menu x
+wait_for_exit "File > Exit after a pasted MPC table"
+# The table went to the ephemeris window, not into the Motion box.
+grep -q "^Motion=3.5"$'\r'"\$" "$INI" || fail "the Motion box changed: $(grep '^Motion=' "$INI")"
+"$TRACK_TOOL" --settings "$INI" --ephemeris "$MPC" \
+    --at 2024-03-10T02:00:00Z --follow -o "$TMP/expected-7.trk" ||
+    fail "pelindra-track --follow failed on the MPC table"
+expect_file "track following the pasted MPC table" "$TMP/expected-7.trk" "$TRK7"
+[ "$(wc -l <"$TRK7")" = 6 ] || fail "the following track has $(wc -l <"$TRK7") lines, not 6"
 
 echo "PASS"
