@@ -22,6 +22,7 @@
 #include "preview/PathPicture.h"
 #include "tests/support/ExactPath.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/StatusLine.h"
 #include "tests/support/TestFiles.h"
 #include "ui/ReadableStyle.h"
 #include "ui/TrackPreview.h"
@@ -658,9 +659,12 @@ void TestPreview::exportPicture() {
     if (!error.isEmpty()) {
         QCOMPARE(s.dialogs.errors, QStringList{error.arg(file)});
         QVERIFY(!QFileInfo::exists(file));
+        QCOMPARE(StatusMessage(s.form()), QString());
         return;
     }
     QCOMPARE(s.dialogs.errors, QStringList());
+    // The main window says what was written.
+    QCOMPARE(StatusMessage(s.form()), "Exported the track preview to " + QFileInfo(name).fileName());
     const QByteArray bytes = ReadAll(file);
     const QSize shown = s.preview()->findChild<QWidget*>("canvas")->size();
     if (name.endsWith(".png")) {

@@ -457,6 +457,9 @@ void MainForm::mnu_About_Click() {
 void MainForm::mnu_TrackPreview_Click() {
     if (!preview_) {
         preview_ = new TrackPreview([this] { return PreviewSource(); }, dialogs_, this);
+        connect(preview_, &TrackPreview::exported, this, [this](const QString& file) {
+            Say("Exported the track preview to " + QFileInfo(file).fileName());
+        });
     }
     preview_->show();
     preview_->raise();

@@ -14,7 +14,7 @@ MessagesDialog::MessagesDialog(StatusArea& status, QWidget* owner) : QDialog(own
     lines_ = new QPlainTextEdit;
     lines_->setObjectName("messages");
     lines_->setReadOnly(true);
-    lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lines_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     lines_->setPlainText(status.history().join('\n'));
     // As wide as a line of sixty characters, a dozen lines high; it grows with the font.
     const QFontMetrics metrics(lines_->font());

@@ -155,4 +155,5 @@ void TrackPreview::exportClicked() {
         return;
     }
     exportFolder_ = QFileInfo(*file).absolutePath();
+    emit exported(*file);
 }

@@ -59,6 +59,10 @@ class TrackPreview : public QWidget {
     const Pelindra::Preview::PathGeometry* path() const;
     const QString& message() const { return canvas_->message(); }
 
+  signals:
+    // The picture was written to `file`.
+    void exported(const QString& file);
+
   protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
