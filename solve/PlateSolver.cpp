@@ -61,7 +61,9 @@ PlateSolver::PlateSolver(QObject* parent) : QObject(parent) {
     limitTimer_.setTimerType(Qt::PreciseTimer);
     connect(&limitTimer_, &QTimer::timeout, this, [this] {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit_).count();
-        Fail(QString("The frame could not be solved within %1 seconds.").arg(seconds));
+        Fail(QString(seconds == 1 ? "The frame could not be solved within %1 second."
+                                  : "The frame could not be solved within %1 seconds.")
+                 .arg(seconds));
     });
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { emit progress(++elapsedSeconds_); });

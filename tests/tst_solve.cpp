@@ -421,16 +421,18 @@ void TestSolve::noiseRefused() {
 void TestSolve::timeLimitStopsSolver() {
     SkyFrameRecipe recipe;
     recipe.noStars = true;
-    recipe.width = 1024;
-    recipe.height = 768;
+    // Unhinted, a 1024 x 768 frame of noise is given up in about 2.8 s here, too close to a
+    // limit of 3 s; four times the pixels and one second leave room on a faster machine.
+    recipe.width = 2048;
+    recipe.height = 1536;
     const QString path = dir_.filePath("unhinted.fits");
     QVERIFY(WriteSkyFrame(path, recipe));
     const auto read = ReadFitsFrame(path.toStdString());
     QVERIFY(std::holds_alternative<Frame>(read));
-    const SolveOutcome outcome = Solve(std::get<Frame>(read), {}, std::chrono::seconds(3));
+    const SolveOutcome outcome = Solve(std::get<Frame>(read), {}, std::chrono::seconds(1));
     QVERIFY(!outcome.calibration);
-    QCOMPARE(outcome.reason, QString("The frame could not be solved within 3 seconds."));
-    QVERIFY2(outcome.elapsedMs >= 2900 && outcome.elapsedMs < 8000,
+    QCOMPARE(outcome.reason, QString("The frame could not be solved within 1 second."));
+    QVERIFY2(outcome.elapsedMs >= 900 && outcome.elapsedMs < 6000,
              qPrintable(QString::number(outcome.elapsedMs)));
     QVERIFY(outcome.pid > 0);
     // Every process of the solver's group was sent SIGKILL; one busy reading the disk dies

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
+#include <cstdlib>
 
 #include "ephemeris/UtcTime.h"
 
@@ -117,6 +118,20 @@ void EphemerisSession::closeWindow() {
 std::optional<UtcMs> EphemerisSession::timeInUse() {
     if (!form_) return std::nullopt;
     return form_->timeInUse();
+}
+
+std::optional<std::pair<double, double>> EphemerisSession::positionInUse() {
+    const auto at = timeInUse();
+    if (!at) return std::nullopt;
+    const Row* nearest = nullptr;
+    for (const Row& row : form_->table().rows) {
+        if (!row.raDegrees || !row.decDegrees) continue;
+        if (!nearest || std::llabs(row.time - *at) < std::llabs(nearest->time - *at)) {
+            nearest = &row;
+        }
+    }
+    if (!nearest) return std::nullopt;
+    return std::pair(*nearest->raDegrees, *nearest->decDegrees);
 }
 
 std::optional<UtcMs> EphemerisSession::chosenTime() const {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "ephemeris/Reader.h"
@@ -37,6 +38,8 @@ class EphemerisSession : public QObject {
     // The time shown in the window, which Use, Save, the preview, PHD2 and the mount all
     // take; nullopt before a table was read.
     std::optional<Pelindra::Ephemeris::UtcMs> timeInUse();
+    // RA and Dec in degrees of the row nearest timeInUse() that gives them.
+    std::optional<std::pair<double, double>> positionInUse();
     // nullopt while the window's time follows now.
     std::optional<Pelindra::Ephemeris::UtcMs> chosenTime() const;
 

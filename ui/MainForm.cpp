@@ -31,15 +31,14 @@
 #include "links/IndiMount.h"
 #include "links/MountRate.h"
 #include "links/Phd2Client.h"
-#include "links/Phd2Frame.h"
 #include "links/SkyMotion.h"
 #include "preview/PathPicture.h"
-#include "ui/CalibrateDialog.h"
 #include "ui/CameraForm.h"
 #include "ui/ConnectionsForm.h"
 #include "ui/Dialogs.h"
 #include "ui/EphemerisPaste.h"
 #include "ui/EphemerisSession.h"
+#include "ui/FrameCalibration.h"
 #include "ui/MessagesDialog.h"
 #include "ui/MountController.h"
 #include "ui/OptionButtons.h"
@@ -351,6 +350,23 @@ void MainForm::BuildLinks() {
     connect(phd2_, &Phd2Controller::keepUpdatedEnded, this,
             [this] { mnu_KeepPhd2Updated->setChecked(false); });
     connect(mount_, &MountController::requestEnded, phd2_, &Phd2Controller::mountAnswered);
+
+    FrameCalibration::Sources frameSources;
+    // Where the frame was taken, when its header does not say: the mount, else East/West.
+    frameSources.side = [this] {
+        if (const auto side = mount_->lastPierSide()) {
+            return *side == PierSide::East ? Pelindra::Solve::PierSide::East
+                                           : Pelindra::Solve::PierSide::West;
+        }
+        return Pelindra::Solve::RecordPierSide(params_);
+    };
+    frameSources.knownPosition = [this] { return ephemeris_->positionInUse(); };
+    frameSources.links = [this]() -> const Connections& { return preferences_.connections; };
+    frameSources.applied = [this] { ValidateAndUpdate(); };
+    calibration_ = new FrameCalibration(params_, std::move(frameSources), this);
+    connect(calibration_, &FrameCalibration::said, this, &MainForm::Say);
+    connect(calibration_, &FrameCalibration::failed, this,
+            [this](const QString& text) { ShowError(text.toStdString()); });
 }
 
 void MainForm::Form_Load() {
@@ -678,7 +694,7 @@ void MainForm::dropEvent(QDropEvent* event) {
     if (const auto file = DroppedFile(data)) {
         event->acceptProposedAction();
         if (IsFitsName(*file)) {
-            CalibrateFromFrame(*file);
+            calibration_->calibrate(*file);
             return;
         }
         ephemeris_->loadFile(*file);
@@ -690,61 +706,11 @@ void MainForm::dropEvent(QDropEvent* event) {
 
 void MainForm::mnu_CalibrateFromFrame_Click() {
     const auto file = dialogs_.ChooseFrameFile(this, QString::fromStdString(params_.Directory));
-    if (file) CalibrateFromFrame(*file);
+    if (file) calibration_->calibrate(*file);
 }
 
 void MainForm::mnu_CalibrateFromPhd2_Click() {
-    // One request at a time; the fetch goes once it has ended.
-    if (findChild<Pelindra::Links::Phd2Frame*>()) return;
-    auto* fetch = new Pelindra::Links::Phd2Frame(this);
-    const Pelindra::Settings::Connections& at = preferences_.connections;
-    const QString where =
-        QString("PHD2 at %1:%2").arg(QString::fromStdString(at.phd2Host)).arg(at.phd2Port);
-    Say(where + ": getting its frame");
-    connect(fetch, &Pelindra::Links::Phd2Frame::gotFrame, this,
-            [this, fetch, where](const QString& path) {
-                fetch->deleteLater();
-                Say(where + ": frame " + QFileInfo(path).fileName());
-                CalibrateFromFrame(path, fetch->ImpliedCameraAngle());
-            });
-    connect(fetch, &Pelindra::Links::Phd2Frame::failed, this, [this, fetch](const QString& reason) {
-        fetch->deleteLater();
-        Say(reason);
-        ShowError(reason.toStdString());
-    });
-    fetch->Fetch(QString::fromStdString(at.phd2Host), at.phd2Port);
-}
-
-void MainForm::CalibrateFromFrame(const QString& path, std::optional<double> guiderAngle) {
-    auto read = Pelindra::Solve::ReadFitsFrame(path.toStdString());
-    if (const auto* problem = std::get_if<std::string>(&read)) {
-        ShowError(*problem);
-        return;
-    }
-    // Where the frame was taken, when its header does not say: the mount, else East/West.
-    Pelindra::Solve::PierSide side = Pelindra::Solve::RecordPierSide(params_);
-    if (const auto mountSide = mount_->lastPierSide()) {
-        side = *mountSide == Pelindra::Links::PierSide::East ? Pelindra::Solve::PierSide::East
-                                                             : Pelindra::Solve::PierSide::West;
-    }
-    auto* dialog = new CalibrateDialog(
-        params_, std::get<Pelindra::Solve::Frame>(std::move(read)), QFileInfo(path).fileName(),
-        side, [this] { ValidateAndUpdate(); }, this);
-    if (guiderAngle) dialog->SetGuiderCameraAngle(*guiderAngle);
-    // The loaded ephemeris says where the telescope points: its row nearest the time shown.
-    if (const Table* table = ephemeris_->table()) {
-        const UtcMs at = *ephemeris_->timeInUse();
-        const Pelindra::Ephemeris::Row* nearest = nullptr;
-        for (const Pelindra::Ephemeris::Row& row : table->rows) {
-            if (!row.raDegrees || !row.decDegrees) continue;
-            if (!nearest || std::llabs(row.time - at) < std::llabs(nearest->time - at)) {
-                nearest = &row;
-            }
-        }
-        if (nearest) dialog->SetKnownPosition(*nearest->raDegrees, *nearest->decDegrees);
-    }
-    dialog->show();
-    dialog->Start();
+    calibration_->fromPhd2();
 }
 
 void MainForm::UseEphemerisRate(const Rate& rate, const QString& source) {

@@ -36,6 +36,7 @@ class CameraForm;
 class ConnectionsForm;
 class Dialogs;
 class EphemerisSession;
+class FrameCalibration;
 class MessagesDialog;
 class MountController;
 class Phd2Controller;
@@ -149,9 +150,6 @@ class MainForm : public QMainWindow,
     void EphemerisChanged();
     void mnu_CalibrateFromFrame_Click();
     void mnu_CalibrateFromPhd2_Click();
-    // Reads a guide frame and opens the calibration dialog on it; `guiderAngle`: the camera
-    // angle PHD2's calibration implies, to compare.
-    void CalibrateFromFrame(const QString& path, std::optional<double> guiderAngle = std::nullopt);
     void UseEphemerisRate(const Pelindra::Ephemeris::Rate& rate, const QString& source);
     void Form_Unload();
     QWidget* MessageParent();
@@ -180,6 +178,7 @@ class MainForm : public QMainWindow,
     std::optional<double> typedDeclination_;  // for this run only
     Phd2Controller* phd2_ = nullptr;
     MountController* mount_ = nullptr;
+    FrameCalibration* calibration_ = nullptr;
     QAction* mnu_KeepPhd2Updated = nullptr;
     QAction* mnu_PierSideFromMount = nullptr;
 
