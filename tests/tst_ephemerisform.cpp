@@ -586,7 +586,7 @@ void TestEphemerisForm::loadFailures_data() {
         << "drop file" << QByteArray("12 35\n") << "table.txt\": no ephemeris table found"
         << "1";
     QTest::newRow("pasted text that is no ephemeris")
-        << "paste" << QByteArray("12 35\n") << "the pasted text: no ephemeris table found"
+        << "paste" << QByteArray("12 35\n") << "The pasted text: no ephemeris table found"
         << "1";
     // A text box takes Ctrl+V for itself.
     QTest::newRow("Ctrl+V in Motion pastes into the box")

@@ -10,6 +10,18 @@
 using namespace Pelindra::Ephemeris;
 using Pelindra::Settings::EphemerisMemory;
 
+namespace {
+
+// The readers' messages are parts of sentences ("cannot read ..."); a message box shows
+// a whole one.
+QString Sentence(const std::string& text) {
+    QString sentence = QString::fromStdString(text);
+    if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
+    return sentence;
+}
+
+}  // namespace
+
 EphemerisSession::EphemerisSession(UtcClock clock, QWidget* owner)
     : QObject(owner), clock_(std::move(clock)), owner_(owner) {}
 
@@ -18,7 +30,7 @@ void EphemerisSession::loadFile(const QString& path) {
     readInBackground([file] { return ReadEphemerisFile(file); },
                      [this, file, name = QFileInfo(path).fileName()](ReadResult result) {
                          if (auto* error = std::get_if<ReadError>(&result)) {
-                             emit failed(QString::fromStdString(error->message));
+                             emit failed(Sentence(error->message));
                              return;
                          }
                          show(std::get<Table>(std::move(result)), name, file);
@@ -29,9 +41,8 @@ void EphemerisSession::loadText(const QString& text, const QString& origin) {
     const QByteArray bytes = text.toUtf8();
     const std::string name = origin.toStdString();
     if (static_cast<std::size_t>(bytes.size()) > kEphemerisSizeLimit) {
-        emit failed(QString::fromStdString("cannot read the " + name + ": it is larger than " +
-                                           std::to_string(kEphemerisSizeLimit / (1024 * 1024)) +
-                                           " MiB"));
+        emit failed(Sentence("cannot read the " + name + ": it is larger than " +
+                             std::to_string(kEphemerisSizeLimit / (1024 * 1024)) + " MiB"));
         return;
     }
     readInBackground(
@@ -42,7 +53,7 @@ void EphemerisSession::loadText(const QString& text, const QString& origin) {
             if (auto* error = std::get_if<ReadError>(&result)) {
                 std::string where = "the " + name;
                 if (error->line > 0) where += ", line " + std::to_string(error->line);
-                emit failed(QString::fromStdString(where + ": " + error->message));
+                emit failed(Sentence(where + ": " + error->message));
                 return;
             }
             show(std::get<Table>(std::move(result)), origin, {});
