@@ -9,6 +9,7 @@
 #include "ephemeris/HorizonsColumns.h"
 #include "ephemeris/HorizonsFields.h"
 #include "ephemeris/HorizonsJson.h"
+#include "ephemeris/StepText.h"
 #include "ephemeris/TableRules.h"
 #include "ephemeris/UtcTime.h"
 
@@ -196,8 +197,8 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
     Table table;
     table.format = columns.csv ? Format::HorizonsCsv : Format::HorizonsText;
     table.target = block.target;
-    table.site = block.site;
-    table.step = block.step;
+    table.site = SiteText(block.site);
+    table.step = StatedStepText(block.step);
     table.apparentPositions = columns.apparentPositions;
 
     // Room for every row at once: growing by doubling would copy and touch each page anew.

@@ -30,6 +30,18 @@ std::string Quoted(std::string_view text) {
     return quoted;
 }
 
+std::string SiteText(std::string_view named) {
+    constexpr std::string_view kGeocentre[] = {"geocentric", "geocenter", "geocentre",
+                                               "the geocenter", "the geocentre"};
+    for (const std::string_view word : kGeocentre) {
+        if (named.size() != word.size()) continue;
+        std::size_t i = 0;
+        while (i < word.size() && (named[i] | 0x20) == word[i]) ++i;
+        if (i == word.size()) return "the geocentre";
+    }
+    return std::string(named);
+}
+
 std::optional<std::string> PutInTimeOrder(Table& table) {
     std::vector<Row>& rows = table.rows;
     const auto byTime = [](const Row& a, const Row& b) { return a.time < b.time; };
