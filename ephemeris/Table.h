@@ -47,6 +47,7 @@ struct ReadError {
 
 // What every reader says of a text that holds no table it knows.
 inline constexpr std::string_view kNoTableFound =
-    "no ephemeris table found: expected $$SOE ... $$EOE or an MPC table";
+    "no ephemeris table found: expected a Horizons table with the lines that mark its start and "
+    "end, or an MPC table";
 
 }  // namespace Pelindra::Ephemeris

@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kMaxQuoted = 40;
 
 std::string TwoRatesAt(UtcMs time) {
-    return "the table gives two different rates for " + FormatUtcTime(time) +
+    return "the table gives two different rates for " + UtcTimeText(time) +
            ": keep one of those rows";
 }
 
@@ -72,7 +72,7 @@ std::string CutShortNote(const Table& table) {
     if (table.rows.empty()) return note;
     UtcMs last = table.rows.back().time;
     if (!table.holes.empty()) last = std::max(last, table.holes.back());
-    return note + ": the table ends at its last complete row, " + FormatUtcTime(last);
+    return note + ": the table ends at its last complete row, " + UtcTimeText(last);
 }
 
 }  // namespace Pelindra::Ephemeris

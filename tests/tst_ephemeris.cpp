@@ -340,18 +340,26 @@ void TestEphemeris::refusesTables_data() {
     QTest::newRow("two rates at one time")
         << Horizons(kShortColumns, {ShortRowAt(" 2026-Dec-07 21:20"), kShortRow,
                                     QByteArray(kShortRow).replace("-30.00000", "-29.00000")})
-        << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
+        << QByteArray("two different rates for 2026-12-07 21:30:00 UTC") << 0;
     QTest::newRow("a rate and none at one time")
         << Horizons(kShortColumns,
                     {kShortRow, QByteArray(kShortRow).replace("-30.00000", "     n.a.")})
-        << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
+        << QByteArray("two different rates for 2026-12-07 21:30:00 UTC") << 0;
     QTest::newRow("every row cut")
         << CutAt(Horizons(kShortColumns, {kShortRow}), kShortRow.left(40))
         << QByteArray("the text seems cut off inside a row") << 11;
     QTest::newRow("UTF-16 without a table")
         << Utf16("no table\nhere\n", false, false) << QByteArray("read as UTF-16") << 0;
     QTest::newRow("no rows") << Horizons(kShortColumns, {})
-                             << QByteArray("no rows between $$SOE and $$EOE") << 11;
+                             << QByteArray("no rows between its start and end markers") << 11;
+    QTest::newRow("no column header line")
+        << QByteArray("$$SOE\n" + kShortRow + "\n$$EOE\n")
+        << QByteArray("no column header line above the table's start marker") << 1;
+    QTest::newRow("no table")
+        << QByteArray("Dear observer,\nno table today.\n")
+        << QByteArray("no ephemeris table found: expected a Horizons table with the lines that "
+                      "mark its start and end, or an MPC table")
+        << 0;
 
     // The API: the line at fault is one of the reply's "result".
     QTest::newRow("JSON error")
@@ -395,6 +403,8 @@ void TestEphemeris::refusesTables() {
     const auto* error = std::get_if<ReadError>(&read);
     QVERIFY(error);
     QVERIFY2(QByteArray::fromStdString(error->message).contains(message), error->message.c_str());
+    // A message for people names no marker of the file format.
+    QVERIFY2(!QByteArray::fromStdString(error->message).contains("$$"), error->message.c_str());
     QCOMPARE(error->line, line);
 }
 
@@ -415,16 +425,16 @@ void TestEphemeris::rateAt_data() {
     // none is made up by interpolating across them.
     QTest::newRow("across n.a. and overflow")
         << kGaps << QByteArray("2026-12-07T21:25") << 0.0 << 0.0
-        << QByteArray("no rate from 2026-12-07T21:10:00Z to 2026-12-07T21:40:00Z");
+        << QByteArray("no rate from 2026-12-07 21:10:00 UTC to 2026-12-07 21:40:00 UTC");
     QTest::newRow("last row") << kGaps << QByteArray("2026-12-07T21:40") << 5.0 << 53.13010235415598
                               << QByteArray();
     QTest::newRow("before the span")
         << kGaps << QByteArray("2026-12-07T20:59:59.999") << 0.0 << 0.0
         << QByteArray(
-               "no rate for 2026-12-07T20:59:59.999Z: the ephemeris covers "
-               "2026-12-07T21:00:00Z to 2026-12-07T21:40:00Z");
+               "no rate for 2026-12-07 20:59:59.999 UTC: the ephemeris covers "
+               "2026-12-07 21:00:00 UTC to 2026-12-07 21:40:00 UTC");
     QTest::newRow("after the span") << kGaps << QByteArray("2026-12-07T21:40:00.001") << 0.0 << 0.0
-                                    << QByteArray("no rate for 2026-12-07T21:40:00.001Z");
+                                    << QByteArray("no rate for 2026-12-07 21:40:00.001 UTC");
     // The eastward and northward rates interpolate, never the angle itself.
     QTest::newRow("across north, half way")
         << kAcrossNorth << QByteArray("2026-12-07T22:05") << std::cos(std::numbers::pi / 180) << 0.0
@@ -467,7 +477,7 @@ void TestEphemeris::rateAtHoles_data() {
     QTest::addColumn<QByteArray>("error");
 
     const double none = std::nan("");
-    const QByteArray gap = "no rate from 2008-10-07T02:30:00Z to 2008-10-07T03:00:00Z: the "
+    const QByteArray gap = "no rate from 2008-10-07 02:30:00 UTC to 2008-10-07 03:00:00 UTC: the "
                            "ephemeris gives none there";
     QTest::newRow("on the row before the gap") << QByteArray("2008-10-07T02:30") << 2.0 << QByteArray();
     QTest::newRow("just after it") << QByteArray("2008-10-07T02:30:00.001") << none << gap;

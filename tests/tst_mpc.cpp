@@ -378,7 +378,7 @@ void TestMpc::refused_data() {
     // A row at fault, named by its line.
     QTest::newRow("two motions at one time")
         << QByteArray(kTotalPerMinute).replace("080000", "070000")
-        << "the table gives two different rates for 2022-06-02T07:00:00Z: keep one of those rows"
+        << "the table gives two different rates for 2022-06-02 07:00:00 UTC: keep one of those rows"
         << 0;
     QTest::newRow("no such date")
         << QByteArray(kTotalPerMinute).replace("2022 06 02 070000", "2022 02 30 070000")
