@@ -892,8 +892,7 @@ void TestCli::phd2_data() {
     QTest::newRow("nothing listens")
         << "" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
         << QByteArray(
-               "cannot reach PHD2 at 127.0.0.1:PORT: "
-               "Connection refused");
+               "PHD2 at 127.0.0.1:PORT cannot be reached: Connection refused");
 }
 
 void TestCli::phd2() {
