@@ -309,7 +309,8 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
 
     const std::string cut = table.cutShort ? "; " + CutShortNote(table) : std::string();
     if (rowCount == 0) {
-        return ReadError{"the table has no rows between its start and end markers" + cut, startLine};
+        return ReadError{"the table has no rows between its start and end markers" + cut,
+                         startLine};
     }
     if (table.rows.empty()) {
         return ReadError{"none of the table's " + std::to_string(rowCount) + " rows has a rate: " +

@@ -34,15 +34,14 @@ bool SameWord(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The length of one of the unit, in ms; 0 for a unit that is no fixed length.
+// The length of one of the unit, in ms; nullopt for a unit of no fixed length or none known.
 std::optional<std::int64_t> UnitMs(std::string_view unit) {
     const std::pair<std::string_view, std::int64_t> units[] = {
-        {"s", kSecondMs},      {"sec", kSecondMs},     {"secs", kSecondMs},
-        {"second", kSecondMs}, {"seconds", kSecondMs}, {"m", kMinuteMs},
-        {"min", kMinuteMs},    {"mins", kMinuteMs},    {"minute", kMinuteMs},
-        {"minutes", kMinuteMs}, {"h", kHourMs},        {"hr", kHourMs},
-        {"hrs", kHourMs},      {"hour", kHourMs},      {"hours", kHourMs},
-        {"d", kDayMs},         {"day", kDayMs},        {"days", kDayMs},
+        {"s", kSecondMs},       {"sec", kSecondMs},     {"secs", kSecondMs}, {"second", kSecondMs},
+        {"seconds", kSecondMs}, {"m", kMinuteMs},       {"min", kMinuteMs},  {"mins", kMinuteMs},
+        {"minute", kMinuteMs},  {"minutes", kMinuteMs}, {"h", kHourMs},      {"hr", kHourMs},
+        {"hrs", kHourMs},       {"hour", kHourMs},      {"hours", kHourMs},  {"d", kDayMs},
+        {"day", kDayMs},        {"days", kDayMs},
     };
     for (const auto& [name, ms] : units) {
         if (SameWord(unit, name)) return ms;
@@ -96,8 +95,11 @@ std::string StatedStepText(std::string_view stated) {
     const std::string_view unit = Trimmed(text.substr(pos));
     if (const auto ms = UnitMs(unit)) {
         const double total = count * static_cast<double>(*ms);
-        const std::string words = StepText(std::llround(total));
-        if (!words.empty() && std::fabs(total - std::round(total)) < 1e-6) return words;
+        // Some ninety million years and more would overflow the count of ms: left as stated.
+        if (total < 3e18 && std::fabs(total - std::round(total)) < 1e-6) {
+            const std::string words = StepText(std::llround(total));
+            if (!words.empty()) return words;
+        }
     } else if (const auto calendar = CalendarUnit(unit); calendar && count == std::floor(count)) {
         return Counted(static_cast<std::int64_t>(count), *calendar);
     }

@@ -801,6 +801,8 @@ void TestEphemeris::statedStepText_data() {
                                         << "10 equal intervals (unitless)";
     QTest::newRow("no number") << "variable" << "variable";
     QTest::newRow("half a second") << "0.5 s" << "0.5 s";
+    QTest::newRow("beyond any use") << "999999999999 d" << "999999999999 d";
+    QTest::newRow("a million days") << "1000000 d" << "1000000 days";
     QTest::newRow("empty") << "" << "";
 }
 
