@@ -9,6 +9,7 @@
 #include "ephemeris/HorizonsColumns.h"
 #include "ephemeris/HorizonsFields.h"
 #include "ephemeris/HorizonsJson.h"
+#include "ephemeris/StepText.h"
 #include "ephemeris/TableRules.h"
 #include "ephemeris/UtcTime.h"
 
@@ -184,7 +185,7 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
         const std::string_view trimmed = TrimBlanks(header);
         found = !trimmed.empty() && !IsRule(trimmed);
     }
-    if (!found) return ReadError{"no column header line above $$SOE", startLine};
+    if (!found) return ReadError{"no column header line above the table's start marker", startLine};
 
     const HeaderBlock block = ReadHeaderBlock(text.substr(0, headerStart));
     auto columnsFound = FindHorizonsColumns(header, block.zoneOffsetMs);
@@ -196,8 +197,8 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
     Table table;
     table.format = columns.csv ? Format::HorizonsCsv : Format::HorizonsText;
     table.target = block.target;
-    table.site = block.site;
-    table.step = block.step;
+    table.site = SiteText(block.site);
+    table.step = StatedStepText(block.step);
     table.apparentPositions = columns.apparentPositions;
 
     // Room for every row at once: growing by doubling would copy and touch each page anew.
@@ -308,7 +309,8 @@ std::variant<Table, ReadError> ReadTable(std::string_view text) {
 
     const std::string cut = table.cutShort ? "; " + CutShortNote(table) : std::string();
     if (rowCount == 0) {
-        return ReadError{"the table has no rows between $$SOE and $$EOE" + cut, startLine};
+        return ReadError{"the table has no rows between its start and end markers" + cut,
+                         startLine};
     }
     if (table.rows.empty()) {
         return ReadError{"none of the table's " + std::to_string(rowCount) + " rows has a rate: " +

@@ -24,7 +24,8 @@ struct MpcPage {
     Source source;
     std::size_t firstPre = std::string_view::npos;  // HTML: where its tables start
     std::string name;    // the bold object name above the table, UTF-8; empty in a copied text
-    std::string site;    // "the geocenter", "observatory code G37", UTF-8; empty when not said
+    std::string site;    // as the page says it: "the geocenter", "observatory code G37", UTF-8;
+                         // empty when not said
     std::string notice;  // a page without a table: the service's first words where it would be
 };
 

@@ -7,6 +7,7 @@
 
 #include "ephemeris/MpcColumns.h"
 #include "ephemeris/MpcPage.h"
+#include "ephemeris/StepText.h"
 #include "ephemeris/TableRules.h"
 
 namespace Pelindra::Ephemeris {
@@ -64,10 +65,6 @@ Headers FindHeaders(const MpcPage& page) {
     return headers;
 }
 
-std::string Plural(std::int64_t count, const char* unit) {
-    return std::to_string(count) + " " + unit + (count == 1 ? "" : "s");
-}
-
 // The table never states its step: the shortest gap between rows, when every gap is a
 // whole number of it (rows the service suppressed in daylight leave longer gaps).
 std::string Step(std::vector<UtcMs> times) {
@@ -79,13 +76,7 @@ std::string Step(std::vector<UtcMs> times) {
     for (std::size_t i = 1; i < times.size(); ++i) {
         if ((times[i] - times[i - 1]) % step != 0) return {};
     }
-    constexpr std::int64_t kSecond = 1000, kMinute = 60 * kSecond, kHour = 60 * kMinute,
-                           kDay = 24 * kHour;
-    if (step % kDay == 0) return Plural(step / kDay, "day");
-    if (step % kHour == 0) return Plural(step / kHour, "hour");
-    if (step % kMinute == 0) return Plural(step / kMinute, "minute");
-    if (step % kSecond == 0) return Plural(step / kSecond, "second");
-    return {};
+    return StepText(step);
 }
 
 }  // namespace
@@ -130,7 +121,7 @@ std::variant<Table, ReadError> ReadMpc(std::string_view text) {
     Table table;
     table.format = Format::MpcService;
     table.target = page.name.empty() ? Designation(headers.before.text) : page.name;
-    table.site = page.site;
+    table.site = SiteText(page.site);
     std::vector<UtcMs> times;
     // A row that stops short is a cut text when no row follows it, else a row without a rate.
     bool stoppedShort = false;

@@ -51,7 +51,7 @@ std::optional<Span> SpanWithoutRate(const Table& table, UtcMs from, UtcMs to) {
 }
 
 std::string SpanText(const Span& span) {
-    return FormatUtcTime(span.from) + " to " + FormatUtcTime(span.to);
+    return UtcTimeText(span.from) + " to " + UtcTimeText(span.to);
 }
 
 std::variant<RateAndDeclination, std::string> RateAndDeclinationAt(const Table& table,
@@ -59,8 +59,8 @@ std::variant<RateAndDeclination, std::string> RateAndDeclinationAt(const Table& 
     const std::vector<Row>& rows = table.rows;
     if (rows.empty()) return std::string("the ephemeris holds no row with a rate");
     if (time < rows.front().time || time > rows.back().time) {
-        return "no rate for " + FormatUtcTime(time) + ": the ephemeris covers " +
-               FormatUtcTime(rows.front().time) + " to " + FormatUtcTime(rows.back().time);
+        return "no rate for " + UtcTimeText(time) + ": the ephemeris covers " +
+               UtcTimeText(rows.front().time) + " to " + UtcTimeText(rows.back().time);
     }
     if (const std::optional<Span> gap = SpanWithoutRate(table, time, time)) {
         return "no rate from " + SpanText(*gap) + ": the ephemeris gives none there";

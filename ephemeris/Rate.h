@@ -51,7 +51,7 @@ struct Span {
 // before a row without one to the next row with one. nullopt when there is none.
 [[nodiscard]] std::optional<Span> SpanWithoutRate(const Table& table, UtcMs from, UtcMs to);
 
-// "2008-10-07T02:40:00Z to 2008-10-07T03:00:00Z".
+// "2008-10-07 02:40:00 UTC to 2008-10-07 03:00:00 UTC".
 std::string SpanText(const Span& span);
 
 }  // namespace Pelindra::Ephemeris

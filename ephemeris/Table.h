@@ -27,8 +27,8 @@ enum class Format { HorizonsText, HorizonsCsv, HorizonsJson, MpcService };
 struct Table {
     Format format = Format::HorizonsText;
     std::string target;  // "Target body name", or the MPC's designation line
-    std::string site;    // "Center-site name", or the MPC's observatory
-    std::string step;    // as the table states it ("3 minutes"); empty when it does not
+    std::string site;    // "Center-site name", or the MPC's observatory, in SiteText's words
+    std::string step;    // in StepText's words ("3 minutes", "1 day"); empty when not stated
     std::vector<Row> rows;
     // Times of the rows the table lists without a usable rate (a motion of "********" or
     // "n.a."), in time order: no rate exists between such a row and its neighbours.
@@ -47,6 +47,7 @@ struct ReadError {
 
 // What every reader says of a text that holds no table it knows.
 inline constexpr std::string_view kNoTableFound =
-    "no ephemeris table found: expected $$SOE ... $$EOE or an MPC table";
+    "no ephemeris table found: expected a Horizons table with the lines that mark its start and "
+    "end, or an MPC table";
 
 }  // namespace Pelindra::Ephemeris

@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kMaxQuoted = 40;
 
 std::string TwoRatesAt(UtcMs time) {
-    return "the table gives two different rates for " + FormatUtcTime(time) +
+    return "the table gives two different rates for " + UtcTimeText(time) +
            ": keep one of those rows";
 }
 
@@ -28,6 +28,18 @@ std::string Quoted(std::string_view text) {
     quoted.append(text.substr(0, cut));
     quoted.append(text.size() > kMaxQuoted ? "...\"" : "\"");
     return quoted;
+}
+
+std::string SiteText(std::string_view named) {
+    constexpr std::string_view kGeocentre[] = {"geocentric", "geocenter", "geocentre",
+                                               "the geocenter", "the geocentre"};
+    for (const std::string_view word : kGeocentre) {
+        if (named.size() != word.size()) continue;
+        std::size_t i = 0;
+        while (i < word.size() && (named[i] | 0x20) == word[i]) ++i;
+        if (i == word.size()) return "the geocentre";
+    }
+    return std::string(named);
 }
 
 std::optional<std::string> PutInTimeOrder(Table& table) {
@@ -60,7 +72,7 @@ std::string CutShortNote(const Table& table) {
     if (table.rows.empty()) return note;
     UtcMs last = table.rows.back().time;
     if (!table.holes.empty()) last = std::max(last, table.holes.back());
-    return note + ": the table ends at its last complete row, " + FormatUtcTime(last);
+    return note + ": the table ends at its last complete row, " + UtcTimeText(last);
 }
 
 }  // namespace Pelindra::Ephemeris

@@ -42,7 +42,8 @@ QString Described(const QString& property) {
     if (property == kTrackRate) return "the tracking rate";
     if (property == kTrackState) return "turning tracking on or off";
     if (property == "CONNECTION") return "connecting";
-    return Escaped(property);
+    // Never the property's own name (TELESCOPE_...): it means nothing to the user.
+    return "one of its settings";
 }
 
 enum class SideReport { East, West, Both, Neither };

@@ -84,7 +84,7 @@ Phd2Client::Phd2Client(QObject* parent, Phd2Timeouts timeouts)
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         // A close is told by Disconnected, which knows what was missing.
         if (error == QAbstractSocket::RemoteHostClosedError) return;
-        Fail("cannot reach " + Where() + ": " + socket_->errorString());
+        Fail(Where() + " cannot be reached: " + socket_->errorString());
     });
 }
 
@@ -149,7 +149,7 @@ void Phd2Client::SendNext() {
         {"method", calls_.front().method}, {"params", calls_.front().params}, {"id", pendingId_}};
     const QByteArray line = QJsonDocument(request).toJson(QJsonDocument::Compact) + "\r\n";
     if (socket_->write(line) != line.size()) {
-        Fail("cannot send to " + Where() + ": " + socket_->errorString());
+        Fail(Where() + " cannot be written to: " + socket_->errorString());
         return;
     }
     replyTimer_.start(timeouts_.replyMs);

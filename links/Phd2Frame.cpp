@@ -68,7 +68,7 @@ Phd2Frame::Phd2Frame(QObject* parent, Phd2FrameTimeouts timeouts)
     });
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError) return;
-        Fail("cannot reach " + Where() + ": " + socket_->errorString());
+        Fail(Where() + " cannot be reached: " + socket_->errorString());
     });
 }
 
@@ -101,7 +101,7 @@ void Phd2Frame::Send(Step step, const QString& method, const QJsonObject& params
     if (!params.isEmpty()) request.insert("params", params);
     const QByteArray line = QJsonDocument(request).toJson(QJsonDocument::Compact) + "\r\n";
     if (socket_->write(line) != line.size()) {
-        Fail("cannot send to " + Where() + ": " + socket_->errorString());
+        Fail(Where() + " cannot be written to: " + socket_->errorString());
         return;
     }
     timer_.start(timeouts_.replyMs);

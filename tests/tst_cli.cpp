@@ -683,6 +683,10 @@ void TestCli::ephemerisRate_data() {
         << kHorizonsText << "2026-12-07T21:30" << false << 0 << QByteArray("1.152443 102.5288\n");
     QTest::newRow("Horizons text, at a row") << kHorizonsText << "2026-12-07 21:00:00" << false << 0
                                              << QByteArray("1.250000 143.1301\n");
+    // A time as the messages write it, pasted back.
+    QTest::newRow("Horizons text, a time from a message")
+        << kHorizonsText << "2026-12-07 21:00:00 UTC" << false << 0
+        << QByteArray("1.250000 143.1301\n");
     QTest::newRow("Horizons CSV, a quarter") << kHorizonsCsv << "2026-12-07T21:15:00.000Z" << false
                                              << 0 << QByteArray("1.126735 123.6901\n");
     QTest::newRow("Horizons JSON") << AsHorizonsJson(kHorizonsText) << "2026-12-07T21:30" << false
@@ -694,8 +698,8 @@ void TestCli::ephemerisRate_data() {
     QTest::newRow("before the table")
         << kHorizonsText << "2026-12-07T20:59" << false << 1
         << QByteArray(
-               "no rate for 2026-12-07T20:59:00Z: the ephemeris covers "
-               "2026-12-07T21:00:00Z to 2026-12-07T22:00:00Z");
+               "no rate for 2026-12-07 20:59:00 UTC: the ephemeris covers "
+               "2026-12-07 21:00:00 UTC to 2026-12-07 22:00:00 UTC");
     QTest::newRow("no table") << QByteArray("Dear observer,\nno table today.\n")
                               << "2026-12-07T21:30" << false << 1
                               << QByteArray("no ephemeris table found");
@@ -761,9 +765,9 @@ void TestCli::follow_data() {
     QTest::newRow("past the table")
         << hour + QStringList{"--follow", "--at", "2026-12-07T21:30"} << 1
         << QByteArray(
-               "The track needs the ephemeris from 2026-12-07T21:30:00Z to "
-               "2026-12-07T22:30:00Z, but it covers 2026-12-07T21:00:00Z to "
-               "2026-12-07T22:00:00Z")
+               "The track needs the ephemeris from 2026-12-07 21:30:00 UTC to "
+               "2026-12-07 22:30:00 UTC, but it covers 2026-12-07 21:00:00 UTC to "
+               "2026-12-07 22:00:00 UTC")
         << QPointF();
     QTest::newRow("no start") << hour + QStringList{"--follow"} << 2
                               << QByteArray("--follow needs --ephemeris FILE and --at START")
@@ -888,8 +892,7 @@ void TestCli::phd2_data() {
     QTest::newRow("nothing listens")
         << "" << QByteArray() << boxes + QStringList{"--phd2", "127.0.0.1:PORT"} << 1
         << QByteArray(
-               "cannot reach PHD2 at 127.0.0.1:PORT: "
-               "Connection refused");
+               "PHD2 at 127.0.0.1:PORT cannot be reached: Connection refused");
 }
 
 void TestCli::phd2() {
@@ -1025,7 +1028,7 @@ void TestCli::cutEphemeris_data() {
         << mpc << "2026-12-07T21:00" << 0 << QByteArray("1.250000 143.1000\n");
     QTest::newRow("a time the cut row held")
         << mpc << "2026-12-07T21:30" << 1
-        << QByteArray("the ephemeris covers 2026-12-07T21:00:00Z to 2026-12-07T21:00:00Z");
+        << QByteArray("the ephemeris covers 2026-12-07 21:00:00 UTC to 2026-12-07 21:00:00 UTC");
 }
 
 void TestCli::cutEphemeris() {
@@ -1038,7 +1041,7 @@ void TestCli::cutEphemeris() {
     const Result result = Run(Fresh() + QStringList{"--ephemeris", "2P.txt", "--at", at, "--rate"});
     QCOMPARE(result.code, code);
     QVERIFY2(result.err.contains("\"2P.txt\": the text seems cut off inside a row: the table "
-                                 "ends at its last complete row, 2026-12-07T21:00:00Z\n"),
+                                 "ends at its last complete row, 2026-12-07 21:00:00 UTC\n"),
              result.err.constData());
     if (code == 0) {
         QCOMPARE(result.out, output);

@@ -5,7 +5,10 @@
 
 #include "ephemeris/Rate.h"
 #include "ephemeris/Reader.h"
+#include "ephemeris/StepText.h"
+#include "ephemeris/TableRules.h"
 #include "ephemeris/UtcTime.h"
+#include "tests/support/TestFiles.h"
 
 using namespace Pelindra::Ephemeris;
 
@@ -122,6 +125,14 @@ class TestEphemeris : public QObject {
     void readsRecordedSamples();
     void cutTablesAndHoles_data();
     void cutTablesAndHoles();
+    void stepText_data();
+    void stepText();
+    void statedStepText_data();
+    void statedStepText();
+    void siteText_data();
+    void siteText();
+    void recordedTableFacts_data();
+    void recordedTableFacts();
 };
 
 void TestEphemeris::readsTables_data() {
@@ -329,18 +340,26 @@ void TestEphemeris::refusesTables_data() {
     QTest::newRow("two rates at one time")
         << Horizons(kShortColumns, {ShortRowAt(" 2026-Dec-07 21:20"), kShortRow,
                                     QByteArray(kShortRow).replace("-30.00000", "-29.00000")})
-        << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
+        << QByteArray("two different rates for 2026-12-07 21:30:00 UTC") << 0;
     QTest::newRow("a rate and none at one time")
         << Horizons(kShortColumns,
                     {kShortRow, QByteArray(kShortRow).replace("-30.00000", "     n.a.")})
-        << QByteArray("two different rates for 2026-12-07T21:30:00Z") << 0;
+        << QByteArray("two different rates for 2026-12-07 21:30:00 UTC") << 0;
     QTest::newRow("every row cut")
         << CutAt(Horizons(kShortColumns, {kShortRow}), kShortRow.left(40))
         << QByteArray("the text seems cut off inside a row") << 11;
     QTest::newRow("UTF-16 without a table")
         << Utf16("no table\nhere\n", false, false) << QByteArray("read as UTF-16") << 0;
     QTest::newRow("no rows") << Horizons(kShortColumns, {})
-                             << QByteArray("no rows between $$SOE and $$EOE") << 11;
+                             << QByteArray("no rows between its start and end markers") << 11;
+    QTest::newRow("no column header line")
+        << QByteArray("$$SOE\n" + kShortRow + "\n$$EOE\n")
+        << QByteArray("no column header line above the table's start marker") << 1;
+    QTest::newRow("no table")
+        << QByteArray("Dear observer,\nno table today.\n")
+        << QByteArray("no ephemeris table found: expected a Horizons table with the lines that "
+                      "mark its start and end, or an MPC table")
+        << 0;
 
     // The API: the line at fault is one of the reply's "result".
     QTest::newRow("JSON error")
@@ -384,6 +403,8 @@ void TestEphemeris::refusesTables() {
     const auto* error = std::get_if<ReadError>(&read);
     QVERIFY(error);
     QVERIFY2(QByteArray::fromStdString(error->message).contains(message), error->message.c_str());
+    // A message for people names no marker of the file format.
+    QVERIFY2(!QByteArray::fromStdString(error->message).contains("$$"), error->message.c_str());
     QCOMPARE(error->line, line);
 }
 
@@ -404,16 +425,16 @@ void TestEphemeris::rateAt_data() {
     // none is made up by interpolating across them.
     QTest::newRow("across n.a. and overflow")
         << kGaps << QByteArray("2026-12-07T21:25") << 0.0 << 0.0
-        << QByteArray("no rate from 2026-12-07T21:10:00Z to 2026-12-07T21:40:00Z");
+        << QByteArray("no rate from 2026-12-07 21:10:00 UTC to 2026-12-07 21:40:00 UTC");
     QTest::newRow("last row") << kGaps << QByteArray("2026-12-07T21:40") << 5.0 << 53.13010235415598
                               << QByteArray();
     QTest::newRow("before the span")
         << kGaps << QByteArray("2026-12-07T20:59:59.999") << 0.0 << 0.0
         << QByteArray(
-               "no rate for 2026-12-07T20:59:59.999Z: the ephemeris covers "
-               "2026-12-07T21:00:00Z to 2026-12-07T21:40:00Z");
+               "no rate for 2026-12-07 20:59:59.999 UTC: the ephemeris covers "
+               "2026-12-07 21:00:00 UTC to 2026-12-07 21:40:00 UTC");
     QTest::newRow("after the span") << kGaps << QByteArray("2026-12-07T21:40:00.001") << 0.0 << 0.0
-                                    << QByteArray("no rate for 2026-12-07T21:40:00.001Z");
+                                    << QByteArray("no rate for 2026-12-07 21:40:00.001 UTC");
     // The eastward and northward rates interpolate, never the angle itself.
     QTest::newRow("across north, half way")
         << kAcrossNorth << QByteArray("2026-12-07T22:05") << std::cos(std::numbers::pi / 180) << 0.0
@@ -456,7 +477,7 @@ void TestEphemeris::rateAtHoles_data() {
     QTest::addColumn<QByteArray>("error");
 
     const double none = std::nan("");
-    const QByteArray gap = "no rate from 2008-10-07T02:30:00Z to 2008-10-07T03:00:00Z: the "
+    const QByteArray gap = "no rate from 2008-10-07 02:30:00 UTC to 2008-10-07 03:00:00 UTC: the "
                            "ephemeris gives none there";
     QTest::newRow("on the row before the gap") << QByteArray("2008-10-07T02:30") << 2.0 << QByteArray();
     QTest::newRow("just after it") << QByteArray("2008-10-07T02:30:00.001") << none << gap;
@@ -592,10 +613,9 @@ void TestEphemeris::utcTimeText() {
 // its rates agree with how the position moves from row to row, which a sign, a unit or an
 // axis taken wrongly would break.
 void TestEphemeris::readsRecordedSamples() {
-    const QDir folder(QFileInfo(QStringLiteral(__FILE__))
-                          .dir()
-                          .filePath(QStringLiteral("../../shared/ephemeris-samples")));
-    if (!folder.exists()) QSKIP("no recorded ephemerides in ../shared/ephemeris-samples");
+    const QString samples = EphemerisSamplesFolder(PELINDRA_SOURCE_DIR);
+    if (samples.isEmpty()) QSKIP("no recorded ephemerides in shared/ephemeris-samples");
+    const QDir folder(samples);
     const QStringList names = folder.entryList({QStringLiteral("horizons_*")}, QDir::Files);
     QVERIFY(!names.isEmpty());
     for (const QString& name : names) {
@@ -718,6 +738,140 @@ void TestEphemeris::cutTablesAndHoles() {
         QVERIFY(std::fabs(row.northArcsecPerMinute) != 1.0 / 60);
         QVERIFY(std::fabs(row.northArcsecPerMinute * 60 - 31.2) > 1e-9);
     }
+}
+
+void TestEphemeris::stepText_data() {
+    QTest::addColumn<qint64>("stepMs");
+    QTest::addColumn<QString>("words");
+
+    QTest::newRow("1 minute") << qint64(60'000) << "1 minute";
+    QTest::newRow("10 minutes") << qint64(600'000) << "10 minutes";
+    QTest::newRow("90 minutes stay minutes") << qint64(5'400'000) << "90 minutes";
+    QTest::newRow("1 hour") << qint64(3'600'000) << "1 hour";
+    QTest::newRow("6 hours") << qint64(21'600'000) << "6 hours";
+    QTest::newRow("36 hours stay hours") << qint64(129'600'000) << "36 hours";
+    QTest::newRow("1 day") << qint64(86'400'000) << "1 day";
+    QTest::newRow("2 days") << qint64(172'800'000) << "2 days";
+    QTest::newRow("30 seconds") << qint64(30'000) << "30 seconds";
+    QTest::newRow("1 second") << qint64(1'000) << "1 second";
+    QTest::newRow("61 seconds") << qint64(61'000) << "61 seconds";
+    QTest::newRow("part of a second: none") << qint64(1'500) << "";
+    QTest::newRow("zero: none") << qint64(0) << "";
+    QTest::newRow("negative: none") << qint64(-60'000) << "";
+}
+
+void TestEphemeris::stepText() {
+    QFETCH(qint64, stepMs);
+    QFETCH(QString, words);
+
+    QCOMPARE(QString::fromStdString(StepText(stepMs)), words);
+}
+
+void TestEphemeris::statedStepText_data() {
+    QTest::addColumn<QString>("stated");
+    QTest::addColumn<QString>("words");
+
+    // As a user types STEP_SIZE for a query.
+    QTest::newRow("10 m") << "10 m" << "10 minutes";
+    QTest::newRow("1 m") << "1 m" << "1 minute";
+    QTest::newRow("1 h") << "1 h" << "1 hour";
+    QTest::newRow("1 d") << "1 d" << "1 day";
+    QTest::newRow("2 d") << "2 d" << "2 days";
+    QTest::newRow("10m, no blank") << "10m" << "10 minutes";
+    QTest::newRow("60 min") << "60 min" << "1 hour";
+    QTest::newRow("2 hr") << "2 hr" << "2 hours";
+    QTest::newRow("capitals") << "60 Min" << "1 hour";
+    QTest::newRow("half an hour") << "0.5 h" << "30 minutes";
+    QTest::newRow("30 s") << "30 s" << "30 seconds";
+    // As Horizons' header states it ("Step-size : ...").
+    QTest::newRow("Horizons 1 minutes") << "1 minutes" << "1 minute";
+    QTest::newRow("Horizons 3 minutes") << "3 minutes" << "3 minutes";
+    QTest::newRow("Horizons 60 minutes") << "60 minutes" << "1 hour";
+    QTest::newRow("Horizons 90 minutes") << "90 minutes" << "90 minutes";
+    QTest::newRow("Horizons 1440 minutes") << "1440 minutes" << "1 day";
+    QTest::newRow("Horizons 14400 minutes") << "14400 minutes" << "10 days";
+    QTest::newRow("Horizons 2880 minutes") << "2880 minutes" << "2 days";
+    QTest::newRow("Horizons single time") << "0 steps" << "";
+    QTest::newRow("Horizons 1 calendar months") << "1 calendar months" << "1 calendar month";
+    QTest::newRow("Horizons 3 calendar months") << "3 calendar months" << "3 calendar months";
+    QTest::newRow("Horizons 1 calendar years") << "1 calendar years" << "1 calendar year";
+    QTest::newRow("blanks around") << "  1440 minutes \r" << "1 day";
+    // Forms not known stay as stated.
+    QTest::newRow("unitless intervals") << "10 equal intervals (unitless)"
+                                        << "10 equal intervals (unitless)";
+    QTest::newRow("no number") << "variable" << "variable";
+    QTest::newRow("half a second") << "0.5 s" << "0.5 s";
+    QTest::newRow("beyond any use") << "999999999999 d" << "999999999999 d";
+    QTest::newRow("a million days") << "1000000 d" << "1000000 days";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestEphemeris::statedStepText() {
+    QFETCH(QString, stated);
+    QFETCH(QString, words);
+
+    QCOMPARE(QString::fromStdString(StatedStepText(stated.toStdString())), words);
+}
+
+void TestEphemeris::siteText_data() {
+    QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("Horizons' geocentre") << "GEOCENTRIC" << "the geocentre";
+    QTest::newRow("the MPC's geocentre") << "the geocenter" << "the geocentre";
+    QTest::newRow("already ours") << "the geocentre" << "the geocentre";
+    QTest::newRow("lower case") << "geocentric" << "the geocentre";
+    QTest::newRow("a ground site") << "Teide Observatory, Tenerife"
+                                   << "Teide Observatory, Tenerife";
+    QTest::newRow("an MPC site") << "observatory code G37" << "observatory code G37";
+    QTest::newRow("more than the word") << "geocentric frame" << "geocentric frame";
+    QTest::newRow("not said") << "" << "";
+}
+
+void TestEphemeris::siteText() {
+    QFETCH(QString, named);
+    QFETCH(QString, shown);
+
+    QCOMPARE(QString::fromStdString(SiteText(named.toStdString())), shown);
+}
+
+// The observer and the step of each recorded Horizons table, as its "Center-site name" and
+// "Step-size" lines state them, in Pelindra's words.
+void TestEphemeris::recordedTableFacts_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("step");
+
+    const QString geocentre = "the geocentre";
+    QTest::newRow("1P, 3 minutes") << "horizons_text_1P_T15_3min__lucuma-odb.txt"
+                                   << "Gemini North Observatory, Maunakea" << "3 minutes";
+    QTest::newRow("1543 Bourgeois, 1 minutes")
+        << "horizons_web_1543Bourgeois_topo_1min_trim400__photometry-lab.txt"
+        << "(user defined site below)" << "1 minute";
+    QTest::newRow("Ceres, 14400 minutes") << "horizons_csv_ceres_10d__astroquery.txt" << geocentre
+                                          << "10 days";
+    QTest::newRow("Mars, 1440 minutes") << "horizons_web_Mars_1d__celestial-observer.txt"
+                                        << geocentre << "1 day";
+    QTest::newRow("3I/ATLAS, 1440 minutes") << "horizons_web_3I-ATLAS_1d__3iatlas.txt" << geocentre
+                                            << "1 day";
+    QTest::newRow("1998 TU3, 1440 minutes") << "horizons_web_1998TU3_1d__euclid-asteroids.txt"
+                                            << geocentre << "1 day";
+    QTest::newRow("1935 UZ, 0 steps") << "horizons_csv_1935UZ_single__astroquery.txt" << geocentre
+                                      << "";
+}
+
+void TestEphemeris::recordedTableFacts() {
+    QFETCH(QString, file);
+    QFETCH(QString, site);
+    QFETCH(QString, step);
+
+    const QString samples = EphemerisSamplesFolder(PELINDRA_SOURCE_DIR);
+    if (samples.isEmpty()) QSKIP("no recorded ephemerides in shared/ephemeris-samples");
+    const auto read = ReadEphemerisFile(QDir(samples).filePath(file).toStdString());
+    const auto* error = std::get_if<ReadError>(&read);
+    QVERIFY2(!error, error ? error->message.c_str() : "");
+    QCOMPARE(QString::fromStdString(std::get<Table>(read).site), site);
+    QCOMPARE(QString::fromStdString(std::get<Table>(read).step), step);
 }
 
 QTEST_GUILESS_MAIN(TestEphemeris)

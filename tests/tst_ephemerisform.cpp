@@ -662,9 +662,9 @@ void TestEphemerisForm::cutTableSaid() {
     auto* note = s.in<QLabel>("cutNote");
     QVERIFY(note && note->isVisible());
     QVERIFY2(note->text().startsWith("The text seems cut off inside a row: the table ends at its "
-                                     "last complete row, 2024-03-10T02:00:00Z"),
+                                     "last complete row, 2024-03-10 02:00:00 UTC"),
              qPrintable(note->text()));
-    QCOMPARE(s.shown("step"), QString("60 minutes, 1 row"));
+    QCOMPARE(s.shown("step"), QString("1 hour, 1 row"));
 
     // A whole table shows no such line.
     WriteAll(s.path("whole.txt"), kHorizonsText);
@@ -724,8 +724,8 @@ void TestEphemerisForm::follow_data() {
         << QString();
     QTest::newRow("an hour from 02:30 is not covered")
         << QByteArray("Follow=True") << false << "20240310023000" << QString() << QPointF()
-        << "The track needs the ephemeris from 2024-03-10T02:30:00Z to 2024-03-10T03:30:00Z, "
-           "but it covers 2024-03-10T02:00:00Z to 2024-03-10T03:00:00Z"
+        << "The track needs the ephemeris from 2024-03-10 02:30:00 UTC to 2024-03-10 03:30:00 UTC, "
+           "but it covers 2024-03-10 02:00:00 UTC to 2024-03-10 03:00:00 UTC"
         << QByteArray("Follow=True") << QString();
 }
 

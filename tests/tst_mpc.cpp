@@ -3,6 +3,7 @@
 
 #include "ephemeris/Reader.h"
 #include "ephemeris/UtcTime.h"
+#include "tests/support/TestFiles.h"
 
 using namespace Pelindra::Ephemeris;
 
@@ -176,11 +177,6 @@ bool Near(double actual, double expected) {
     return std::fabs(actual - expected) <= 1e-8 * std::max(1.0, std::fabs(expected));
 }
 
-QString SamplesFolder() {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-           QStringLiteral("/../../shared/ephemeris-samples");
-}
-
 }  // namespace
 
 class TestMpc : public QObject {
@@ -298,7 +294,7 @@ void TestMpc::pageFacts_data() {
     QTest::addColumn<QString>("step");
 
     QTest::newRow("page for the geocenter") << Page(kTotalPerMinute) << "2022 LA"
-                                            << "the geocenter"
+                                            << "the geocentre"
                                             << "1 hour";
     QTest::newRow("page for a site") << Page(kTotalPerMinute, "observatory code G37") << "2022 LA"
                                      << "observatory code G37"
@@ -310,7 +306,7 @@ void TestMpc::pageFacts_data() {
                                          "Ephemerides are for the geocenter.\n\n" +
                                              QByteArray(kGaps)
                                       << ""
-                                      << "the geocenter"
+                                      << "the geocentre"
                                       << "10 minutes";
     QTest::newRow("rows left out keep the step") << QByteArray(kGaps) << ""
                                                  << ""
@@ -382,7 +378,7 @@ void TestMpc::refused_data() {
     // A row at fault, named by its line.
     QTest::newRow("two motions at one time")
         << QByteArray(kTotalPerMinute).replace("080000", "070000")
-        << "the table gives two different rates for 2022-06-02T07:00:00Z: keep one of those rows"
+        << "the table gives two different rates for 2022-06-02 07:00:00 UTC: keep one of those rows"
         << 0;
     QTest::newRow("no such date")
         << QByteArray(kTotalPerMinute).replace("2022 06 02 070000", "2022 02 30 070000")
@@ -409,42 +405,49 @@ void TestMpc::samples_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("count");  // -1: no table
     QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("step");                // from the rows' times, by hand
     QTest::addColumn<double>("firstArcsecPerHour");  // as the page prints it
     QTest::addColumn<QString>("sameRatesAs");        // a page of the same rows in another form
 
-    if (!QFileInfo(SamplesFolder()).isDir()) {
-        QSKIP(qPrintable("no recorded ephemerides in " + SamplesFolder()));
+    if (EphemerisSamplesFolder(PELINDRA_SOURCE_DIR).isEmpty()) {
+        QSKIP("no recorded ephemerides in shared/ephemeris-samples");
     }
-    const QString geocenter = "the geocenter", g37 = "observatory code G37";
+    // The pages say "the geocenter"; Pelindra says "the geocentre".
+    const QString geocentre = "the geocentre", g37 = "observatory code G37";
+    const QString day = "1 day";
     const QString encke = "mpes_2P_ephemeris_500-a-t__astroquery.html";
-    QTest::newRow("2P total") << encke << 21 << geocenter << 27.93 << "";
-    QTest::newRow("2P sky motions")
-        << "mpes_2P_ephemeris_500-a-s__astroquery.html" << 21 << geocenter << 27.92 << encke;
-    QTest::newRow("2P coordinate motions")
-        << "mpes_2P_ephemeris_500-a-c__astroquery.html" << 21 << geocenter << 27.93 << encke;
+    QTest::newRow("2P total") << encke << 21 << geocentre << day << 27.93 << "";
+    QTest::newRow("2P sky motions") << "mpes_2P_ephemeris_500-a-s__astroquery.html" << 21
+                                    << geocentre << day << 27.92 << encke;
+    QTest::newRow("2P coordinate motions") << "mpes_2P_ephemeris_500-a-c__astroquery.html" << 21
+                                           << geocentre << day << 27.93 << encke;
     QTest::newRow("2P from a site")
-        << "mpes_2P_ephemeris_G37-a-t__astroquery.html" << 21 << g37 << 27.66 << "";
+        << "mpes_2P_ephemeris_G37-a-t__astroquery.html" << 21 << g37 << day << 27.66 << "";
     QTest::newRow("2024 AA, links on every row")
-        << "mpes_2024AA_ephemeris_500-a-t__astroquery.html" << 21 << geocenter << 10.21 << "";
+        << "mpes_2024AA_ephemeris_500-a-t__astroquery.html" << 21 << geocentre << day << 10.21
+        << "";
     QTest::newRow("2024 AA from a site")
-        << "mpes_2024AA_ephemeris_G37-a-t__astroquery.html" << 21 << g37 << 11.41 << "";
+        << "mpes_2024AA_ephemeris_G37-a-t__astroquery.html" << 21 << g37 << day << 11.41 << "";
     QTest::newRow("2008 TC3, glued and overflowing")
-        << "mpes_2008TC3_ephemeris_500-a-t__astroquery.html" << 26 << geocenter << 8954.03 << "";
+        << "mpes_2008TC3_ephemeris_500-a-t__astroquery.html" << 26 << geocentre << "10 minutes"
+        << 8954.03 << "";
     QTest::newRow("2018 AG37, very slow")
-        << "mpes_2018AG37_ephemeris_500-a-t__astroquery.html" << 21 << geocenter << 0.58 << "";
+        << "mpes_2018AG37_ephemeris_500-a-t__astroquery.html" << 21 << geocentre << day << 0.58
+        << "";
     QTest::newRow("2008 JG, no table")
-        << "mpes_2008JG_ephemeris_500-a-t__astroquery.html" << -1 << "" << 0.0 << "";
+        << "mpes_2008JG_ephemeris_500-a-t__astroquery.html" << -1 << "" << "" << 0.0 << "";
 }
 
 void TestMpc::samples() {
     QFETCH(QString, file);
     QFETCH(int, count);
     QFETCH(QString, site);
+    QFETCH(QString, step);
     QFETCH(double, firstArcsecPerHour);
     QFETCH(QString, sameRatesAs);
 
     const auto read = [](const QString& name) {
-        QFile f(SamplesFolder() + "/" + name);
+        QFile f(EphemerisSamplesFolder(PELINDRA_SOURCE_DIR) + "/" + name);
         return f.open(QIODevice::ReadOnly) ? Read(f.readAll())
                                            : ReadError{"cannot open " + name.toStdString()};
     };
@@ -460,6 +463,7 @@ void TestMpc::samples() {
     const Table& table = std::get<Table>(result);
     QCOMPARE(int(table.rows.size()), count);
     QCOMPARE(QString::fromStdString(table.site), site);
+    QCOMPARE(QString::fromStdString(table.step), step);
     QVERIFY(!table.target.empty());
     const Row& first = table.rows.front();
     // The page prints the total motion with four or five digits: agree to its last one.

@@ -775,22 +775,22 @@ void TestTrackFile::followingCoverage_data() {
     QTest::addColumn<QString>("message");  // empty: written
 
     const QList<double> hour = {0, 0.5, -0.25, 60, 1.5, 0.5};
-    const QString covers = ", but it covers 2026-12-07T21:00:00Z to 2026-12-07T22:00:00Z";
+    const QString covers = ", but it covers 2026-12-07 21:00:00 UTC to 2026-12-07 22:00:00 UTC";
     QTest::newRow("starts before the table")
         << hour << -1.0 << 15.0f << 0
-        << "The track needs the ephemeris from 2026-12-07T20:59:00Z to 2026-12-07T21:29:00Z" +
+        << "The track needs the ephemeris from 2026-12-07 20:59:00 UTC to 2026-12-07 21:29:00 UTC" +
                covers;
     QTest::newRow("ends after the table")
         << hour << 30.0 + 1.0 / 60 << 15.0f << 0
-        << "The track needs the ephemeris from 2026-12-07T21:30:01Z to 2026-12-07T22:00:01Z" +
+        << "The track needs the ephemeris from 2026-12-07 21:30:01 UTC to 2026-12-07 22:00:01 UTC" +
                covers;
     QTest::newRow("one row covers no time")
         << QList<double>{0, 0.5, -0.25} << 0.0 << 15.0f << 0
-        << "The track needs the ephemeris from 2026-12-07T21:00:00Z to 2026-12-07T21:30:00Z, but "
-           "it covers 2026-12-07T21:00:00Z to 2026-12-07T21:00:00Z";
+        << "The track needs the ephemeris from 2026-12-07 21:00:00 UTC to 2026-12-07 21:30:00 UTC, but "
+           "it covers 2026-12-07 21:00:00 UTC to 2026-12-07 21:00:00 UTC";
     QTest::newRow("no rows") << QList<double>{} << 0.0 << 15.0f << 0
-                             << "The track needs the ephemeris from 2026-12-07T21:00:00Z to "
-                                "2026-12-07T21:30:00Z, but it holds no row with a rate";
+                             << "The track needs the ephemeris from 2026-12-07 21:00:00 UTC to "
+                                "2026-12-07 21:30:00 UTC, but it holds no row with a rate";
     QTest::newRow("ends on the last row") << hour << 30.0 << 15.0f << 120 << QString();
     // 18000 lines of the single 0.1 end 27 microseconds after the last row.
     QTest::newRow("ends within a millisecond of the last row")
@@ -1063,15 +1063,15 @@ void TestTrackFile::followingHoles_data() {
 
     // Rows with a rate every 10 minutes from 0 to 120, but for those without one.
     const QString needed =
-        "The track needs the ephemeris from 2026-12-07T21:%1:00Z to 2026-12-07T21:%2:00Z, ";
+        "The track needs the ephemeris from 2026-12-07 21:%1:00 UTC to 2026-12-07 21:%2:00 UTC, ";
     QTest::newRow("a row without a rate within the track")
         << QList<double>{40} << 20.0
         << needed.arg(20).arg(50) +
-               "but it gives no rate from 2026-12-07T21:30:00Z to 2026-12-07T21:50:00Z";
+               "but it gives no rate from 2026-12-07 21:30:00 UTC to 2026-12-07 21:50:00 UTC";
     QTest::newRow("two in a row, the track starting between them")
         << QList<double>{40, 50} << 45.0
-        << "The track needs the ephemeris from 2026-12-07T21:45:00Z to 2026-12-07T22:15:00Z, "
-           "but it gives no rate from 2026-12-07T21:30:00Z to 2026-12-07T22:00:00Z";
+        << "The track needs the ephemeris from 2026-12-07 21:45:00 UTC to 2026-12-07 22:15:00 UTC, "
+           "but it gives no rate from 2026-12-07 21:30:00 UTC to 2026-12-07 22:00:00 UTC";
     QTest::newRow("ends on the row before the gap") << QList<double>{70} << 30.0 << QString();
     QTest::newRow("starts on the row after the gap") << QList<double>{70} << 80.0 << QString();
 }

@@ -17,7 +17,7 @@
 namespace Pelindra::TrackFile {
 
 using namespace Core;
-using Ephemeris::FormatUtcTime;
+using Ephemeris::UtcTimeText;
 using Ephemeris::Row;
 using Ephemeris::SkyVector;
 using Ephemeris::UtcMs;
@@ -327,11 +327,11 @@ std::optional<std::string> FollowingCoverageProblem(const Ephemeris::Table& tabl
     const UtcMs end = EndOfTrack(start, rowCount * static_cast<double>(params.TimeInterval));
     const std::vector<Row>& rows = table.rows;
     const std::string needed =
-        "The track needs the ephemeris from " + FormatUtcTime(start) + " to " + FormatUtcTime(end);
+        "The track needs the ephemeris from " + UtcTimeText(start) + " to " + UtcTimeText(end);
     if (rows.empty() || start < rows.front().time || end > rows.back().time) {
         if (rows.empty()) return needed + ", but it holds no row with a rate";
-        return needed + ", but it covers " + FormatUtcTime(rows.front().time) + " to " +
-               FormatUtcTime(rows.back().time);
+        return needed + ", but it covers " + UtcTimeText(rows.front().time) + " to " +
+               UtcTimeText(rows.back().time);
     }
     if (const auto gap = Ephemeris::SpanWithoutRate(table, start, end)) {
         return needed + ", but it gives no rate from " + Ephemeris::SpanText(*gap);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QtTest>
 
@@ -38,4 +39,14 @@ inline QStringList Listing(const QString& dir) {
     while (it.hasNext()) names << QDir(dir).relativeFilePath(it.next());
     names.sort();
     return names;
+}
+
+// The recorded ephemerides beside the project (shared/ephemeris-samples), looked for from
+// the source folder upwards so a checkout one level deeper finds them too; empty when none is.
+inline QString EphemerisSamplesFolder(const QString& sourceFolder) {
+    for (QDir dir(sourceFolder); dir.cdUp();) {
+        const QString folder = dir.filePath(QStringLiteral("shared/ephemeris-samples"));
+        if (QFileInfo(folder).isDir()) return folder;
+    }
+    return {};
 }
