@@ -85,7 +85,7 @@ void HorizonsFetchDialog::buildControls(const QString& folder) {
     siteCode_ = Named<QLineEdit>(this, "siteCode");
     siteCode_->setText("500");
     siteCode_->setMaxLength(3);
-    siteCode_->setToolTip("Your observatory's code in the MPC's list; 500 is the Earth's centre");
+    siteCode_->setToolTip("Your observatory's code in the MPC's list; 500 is the geocentre");
     siteCode_->setAccessibleName("MPC site code");
     useCoordinates_ = Named<QRadioButton>(this, "useCoordinates");
     useCoordinates_->setText("Site by &position");
