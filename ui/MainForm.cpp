@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -17,10 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cstdlib>
 
 #include "core/IntervalRepair.h"

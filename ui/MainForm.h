@@ -22,12 +22,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTimer;
-class QVBoxLayout;
 
 namespace Pelindra::Links {
-class IndiMount;
-class Phd2Client;
 struct SkyMotion;
 enum class PierSide;
 }  // namespace Pelindra::Links
