@@ -295,22 +295,22 @@ QString EphemerisForm::outsideNote() const {
 
 void EphemerisForm::showRate() {
     QLabel* values[] = {motionPerMinute_, motionPerHour_, positionAngle_, eastRate_, northRate_};
+    const auto rate = RateAt(table_, time_);
+    // A time outside the table is said in the window's own words, naming its span.
     QString note = outsideNote();
-    const auto rate =
-        note.isEmpty() ? RateAt(table_, time_) : std::variant<Rate, std::string>(std::string());
-    if (note.isEmpty() && lastChosen_) {
+    const auto* problem = std::get_if<std::string>(&rate);
+    if (note.isEmpty() && problem) {
+        note = QString::fromStdString(*problem);
+    } else if (note.isEmpty() && lastChosen_) {
         note = "The time chosen last time; Now goes to the current time.";
-    }
-    if (const auto* problem = std::get_if<std::string>(&rate)) {
-        for (QLabel* value : values) value->setText(kOutside);
-        if (note.isEmpty()) note = QString::fromStdString(*problem);
-        note_->setText(note);
-        note_->show();
-        use_->setEnabled(false);
-        return;
     }
     note_->setText(note);
     note_->setVisible(!note.isEmpty());
+    use_->setEnabled(!problem);
+    if (problem) {
+        for (QLabel* value : values) value->setText(kOutside);
+        return;
+    }
     const Rate& r = std::get<Rate>(rate);
     const double perMinute = r.MotionArcsecPerMinute();
     motionPerMinute_->setText(Fixed(perMinute, 4) + " \"/min");
@@ -318,7 +318,6 @@ void EphemerisForm::showRate() {
     positionAngle_->setText(Fixed(r.PositionAngleDegrees(), 2) + QString::fromUtf8("\xC2\xB0"));
     eastRate_->setText(Fixed(r.eastArcsecPerMinute * 60, 2) + " \"/hr");
     northRate_->setText(Fixed(r.northArcsecPerMinute * 60, 2) + " \"/hr");
-    use_->setEnabled(true);
 }
 
 void EphemerisForm::timeEdited(const QDateTime& edited) {

@@ -85,9 +85,7 @@ void Phd2Controller::mountAnswered(bool answered) {
 
 void Phd2Controller::stopLockShift() {
     // Stopping also ends the updates, which would turn the shift on again.
-    if (keepTimer_->isActive()) {
-        keepTimer_->stop();
-    }
+    keepTimer_->stop();
     emit keepUpdatedEnded();
     if (client_ && client_->Busy()) {
         stopPending_ = true;
