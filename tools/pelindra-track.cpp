@@ -19,9 +19,10 @@ int main(int argc, char* argv[]) {
             return 2;
         }
     }
-    // Drawing and the links load the GUI and network libraries, from the plugin; every
-    // other run starts with Qt Core alone.
-    if (const auto option = FirstOptionGiven(argc, argv, {"plot", "phd2", "indi"})) {
+    // Drawing and the links load the GUI and network libraries, and solving cfitsio (with
+    // curl and some thirty libraries behind it), from the plugin; every other run starts
+    // with Qt Core alone.
+    if (const auto option = FirstOptionGiven(argc, argv, {"plot", "phd2", "indi", "solve"})) {
         return RunInTrackPlugin(*option, argc, argv);
     }
     QCoreApplication app(argc, argv);
