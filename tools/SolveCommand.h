@@ -13,3 +13,7 @@
 // rule's. Returns the exit status: 0 done, 1 failure, 2 wrong usage.
 int RunSolveCommand(const QCommandLineParser& parser, const Pelindra::Core::TrackParams& params,
                     const std::string& settingsPath);
+
+// The options that cannot go with --solve, or with --save without it; throws nothing,
+// returns the complaint.
+std::optional<std::string> SolveOptionsProblem(const QCommandLineParser& parser);

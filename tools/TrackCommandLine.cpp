@@ -35,10 +35,7 @@
 #include "tools/Console.h"
 #include "tools/EphemerisRate.h"
 #include "tools/IndiCommand.h"
-#ifndef PELINDRA_TRACK_CORE
 #include "tools/SolveCommand.h"
-#endif
-#include "tools/SolveOptions.h"
 #include "trackfile/FileExists.h"
 #include "trackfile/SaveCommand.h"
 
@@ -403,8 +400,8 @@ int Run(const QCommandLineParser& parser) {
     ConsoleUi ui(output, parser.isSet("force"), intervalText);
     const std::optional<UtcMs> at = AtTime(parser);
     if (!ApplyOptions(parser, params, ui)) return kFailure;
-#ifndef PELINDRA_TRACK_CORE
     if (parser.isSet("solve")) return RunSolveCommand(parser, params, settings);
+#ifndef PELINDRA_TRACK_CORE
     if (parser.isSet("phd2")) {
         return SendToPhd2(parser, params, boxes.LoadedPreferences().connections, at);
     }

@@ -2,9 +2,9 @@
 
 #include <QtPlugin>
 
-// What pelindra-track loads only for a run that draws (--plot), connects (--phd2, --indi)
-// or solves (--solve): the whole command line with the GUI, network and FITS libraries
-// behind it, so that every other run starts with Qt Core alone.
+// What pelindra-track loads only for a run that draws (--plot) or connects (--phd2,
+// --indi): the whole command line with the GUI and network libraries behind it, so that
+// every other run starts with Qt Core alone.
 namespace Pelindra::Tools {
 
 class TrackPlugin {

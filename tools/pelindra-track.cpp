@@ -19,10 +19,9 @@ int main(int argc, char* argv[]) {
             return 2;
         }
     }
-    // Drawing and the links load the GUI and network libraries, and solving cfitsio (with
-    // curl and some thirty libraries behind it), from the plugin; every other run starts
-    // with Qt Core alone.
-    if (const auto option = FirstOptionGiven(argc, argv, {"plot", "phd2", "indi", "solve"})) {
+    // Drawing and the links load the GUI and network libraries, from the plugin; every
+    // other run starts with Qt Core alone.
+    if (const auto option = FirstOptionGiven(argc, argv, {"plot", "phd2", "indi"})) {
         return RunInTrackPlugin(*option, argc, argv);
     }
     QCoreApplication app(argc, argv);
