@@ -1,10 +1,10 @@
 #include "solve/Calibration.h"
 
-#include <fitsio.h>
-
 #include <QString>
 #include <cmath>
 #include <numbers>
+
+#include "solve/Cfitsio.h"
 
 namespace Pelindra::Solve {
 
@@ -43,9 +43,7 @@ void ToPlane(const Sky& origin, const Sky& point, double& xiDegrees, double& eta
 }
 
 std::string FitsReason(int status) {
-    char text[FLEN_STATUS] = {};
-    fits_get_errstatus(status, text);
-    return text;
+    return Fits::Reason(Fits::Loaded(), status);
 }
 
 }  // namespace
@@ -72,22 +70,24 @@ Calibration CalibrationFromCd(const CdMatrix& cd, double centreRaDegrees, double
 
 std::variant<Calibration, std::string> ReadWcsCalibration(const std::string& path, int width,
                                                           int height) {
+    std::string why;
+    if (!Fits::Load(why)) return "the solver's answer cannot be read: " + why;
     fitsfile* file = nullptr;
     int status = 0;
-    if (fits_open_diskfile(&file, path.c_str(), READONLY, &status) != 0) {
+    if (Fits::Loaded().openDiskFile(&file, path.c_str(), READONLY, &status) != 0) {
         return "the solver's answer cannot be read: " + FitsReason(status);
     }
     auto number = [&](const char* key) -> std::optional<double> {
         double value = 0;
         int keyStatus = 0;
-        if (fits_read_key(file, TDOUBLE, key, &value, nullptr, &keyStatus) != 0)
+        if (Fits::Loaded().readKey(file, TDOUBLE, key, &value, nullptr, &keyStatus) != 0)
             return std::nullopt;
         if (!std::isfinite(value)) return std::nullopt;
         return value;
     };
     char type[FLEN_VALUE] = {};
     int typeStatus = 0;
-    fits_read_key(file, TSTRING, "CTYPE1", type, nullptr, &typeStatus);
+    Fits::Loaded().readKey(file, TSTRING, "CTYPE1", type, nullptr, &typeStatus);
     const auto crval1 = number("CRVAL1"), crval2 = number("CRVAL2");
     const auto crpix1 = number("CRPIX1"), crpix2 = number("CRPIX2");
     CdMatrix cd;
@@ -102,7 +102,7 @@ std::variant<Calibration, std::string> ReadWcsCalibration(const std::string& pat
               *s2 * number("PC2_1").value_or(0), *s2 * number("PC2_2").value_or(1)};
         haveCd = true;
     }
-    fits_close_file(file, &status);
+    Fits::Loaded().closeFile(file, &status);
     if (typeStatus != 0 || !QString::fromLatin1(type).contains("TAN") || !crval1 || !crval2 ||
         !crpix1 || !crpix2 || !haveCd || cd.Determinant() == 0) {
         return std::string("the solver's answer is not a solution Pelindra can use");

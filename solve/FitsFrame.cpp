@@ -1,7 +1,5 @@
 #include "solve/FitsFrame.h"
 
-#include <fitsio.h>
-
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QString>
@@ -10,14 +8,14 @@
 #include <cmath>
 #include <limits>
 
+#include "solve/Cfitsio.h"
+
 namespace Pelindra::Solve {
 
 namespace {
 
 std::string FitsReason(int status) {
-    char text[FLEN_STATUS] = {};
-    fits_get_errstatus(status, text);
-    return text;
+    return Fits::Reason(Fits::Loaded(), status);
 }
 
 // Closes the file however the reading ends.
@@ -28,14 +26,14 @@ class FitsFile {
     FitsFile& operator=(const FitsFile&) = delete;
     ~FitsFile() {
         int status = 0;
-        if (file_) fits_close_file(file_, &status);
+        if (file_) Fits::Loaded().closeFile(file_, &status);
     }
     fitsfile** Address() { return &file_; }
     fitsfile* Get() const { return file_; }
     // The close of a written file is where its last bytes reach the disk: checked.
     int Close() {
         int status = 0;
-        if (file_) fits_close_file(file_, &status);
+        if (file_) Fits::Loaded().closeFile(file_, &status);
         file_ = nullptr;
         return status;
     }
@@ -48,7 +46,7 @@ class FitsFile {
 std::optional<std::string> KeywordText(fitsfile* file, const char* name) {
     char value[FLEN_VALUE] = {};
     int status = 0;
-    if (fits_read_keyword(file, name, value, nullptr, &status) != 0) return std::nullopt;
+    if (Fits::Loaded().readKeyword(file, name, value, nullptr, &status) != 0) return std::nullopt;
     QString text = QString::fromLatin1(value).trimmed();
     if (text.size() >= 2 && text.startsWith('\'') && text.endsWith('\'')) {
         text = text.mid(1, text.size() - 2).replace("''", "'").trimmed();
@@ -139,16 +137,18 @@ std::variant<Frame, std::string> ReadFitsFrame(const std::string& path) {
     if (!info.exists()) return named + " does not exist.";
     if (!info.isFile()) return named + " is not a file.";
 
+    std::string why;
+    if (!Fits::Load(why)) return named + " cannot be read: " + why + ".";
     FitsFile file;
     int status = 0;
     // The disk-file form reads the name as it is, without cfitsio's filters and URLs.
-    if (fits_open_diskfile(file.Address(), path.c_str(), READONLY, &status) != 0) {
+    if (Fits::Loaded().openDiskFile(file.Address(), path.c_str(), READONLY, &status) != 0) {
         return named + " is not a FITS file that can be read: " + FitsReason(status) + ".";
     }
     int bitpix = 0;
     int axes = 0;
     long size[3] = {0, 0, 0};
-    if (fits_get_img_param(file.Get(), 3, &bitpix, &axes, size, &status) != 0) {
+    if (Fits::Loaded().imageParameters(file.Get(), 3, &bitpix, &axes, size, &status) != 0) {
         return named + " holds no image that can be read: " + FitsReason(status) + ".";
     }
     if (axes != 2 && axes != 3) {
@@ -178,8 +178,8 @@ std::variant<Frame, std::string> ReadFitsFrame(const std::string& path) {
     const float blank = std::numeric_limits<float>::quiet_NaN();
     float nullValue = blank;
     int anyNull = 0;
-    if (fits_read_img(file.Get(), TFLOAT, 1, static_cast<LONGLONG>(count), &nullValue,
-                      frame.pixels.data(), &anyNull, &status) != 0) {
+    if (Fits::Loaded().readImage(file.Get(), TFLOAT, 1, static_cast<LONGLONG>(count), &nullValue,
+                                 frame.pixels.data(), &anyNull, &status) != 0) {
         return named + "'s pixels cannot be read: " + FitsReason(status) + ".";
     }
     // Blank or not-a-number pixels take the darkest value, so no star is found in them.
@@ -213,14 +213,16 @@ DisplayLevels DisplayLevelsFor(const Frame& frame) {
 }
 
 std::optional<std::string> WriteFitsPixels(const std::string& path, const Frame& frame) {
+    std::string why;
+    if (!Fits::Load(why)) return "cannot write \"" + path + "\": " + why;
     FitsFile file;
     int status = 0;
     long size[2] = {frame.width, frame.height};
-    fits_create_diskfile(file.Address(), path.c_str(), &status);
-    fits_create_img(file.Get(), FLOAT_IMG, 2, size, &status);
+    Fits::Loaded().createDiskFile(file.Address(), path.c_str(), &status);
+    Fits::Loaded().createImage(file.Get(), FLOAT_IMG, 2, size, &status);
     // cfitsio takes the pixels as a non-const pointer but only reads them.
-    fits_write_img(file.Get(), TFLOAT, 1, static_cast<LONGLONG>(frame.pixels.size()),
-                   const_cast<float*>(frame.pixels.data()), &status);
+    Fits::Loaded().writeImage(file.Get(), TFLOAT, 1, static_cast<LONGLONG>(frame.pixels.size()),
+                              const_cast<float*>(frame.pixels.data()), &status);
     if (status != 0) return "cannot write \"" + path + "\": " + FitsReason(status);
     if (const int closed = file.Close(); closed != 0) {
         return "cannot write \"" + path + "\": " + FitsReason(closed);
