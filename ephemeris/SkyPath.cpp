@@ -1,8 +1,10 @@
 #include "ephemeris/SkyPath.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace Pelindra::Ephemeris {
 
@@ -46,7 +48,7 @@ void LocalAxes(const SkyVector& at, const SkyVector& pole, SkyVector& east, SkyV
 // The true pole of date in the ICRF: the IAU 1976 precession angles and the four largest
 // terms of nutation, to about a second of arc, far finer than the turn it gives needs.
 // The ICRF's own 0.02" offset from the mean equator of J2000 is left out.
-SkyVector PoleOfDate(UtcMs time) {
+SkyVector ComputePoleOfDate(UtcMs time) {
     const double t = (static_cast<double>(time) / 86'400'000.0 + 2440587.5 - 2451545.0) / 36525;
     const double arcsec = kRadiansPerArcsec;
     const double zeta = (2306.2181 + (0.30188 + 0.017998 * t) * t) * t * arcsec;
@@ -63,11 +65,10 @@ SkyVector PoleOfDate(UtcMs time) {
     const double eps = 23.4392911 * kRadiansPerDegree - 46.8150 * t * arcsec;
     const double trueEps = eps + dEps;
     // The true pole along the mean equator of date: the third row of the nutation matrix.
-    const SkyVector n{std::sin(trueEps) * std::sin(dPsi),
-                      std::sin(trueEps) * std::cos(dPsi) * std::cos(eps) -
-                          std::cos(trueEps) * std::sin(eps),
-                      std::sin(trueEps) * std::cos(dPsi) * std::sin(eps) +
-                          std::cos(trueEps) * std::cos(eps)};
+    const SkyVector n{
+        std::sin(trueEps) * std::sin(dPsi),
+        std::sin(trueEps) * std::cos(dPsi) * std::cos(eps) - std::cos(trueEps) * std::sin(eps),
+        std::sin(trueEps) * std::cos(dPsi) * std::sin(eps) + std::cos(trueEps) * std::cos(eps)};
     // Back through the precession matrix R3(-z) R2(theta) R3(-zeta), transposed.
     const double z = (2306.2181 + (1.09468 + 0.018203 * t) * t) * t * arcsec;
     const double cz = std::cos(zeta), sz = std::sin(zeta);
@@ -79,6 +80,25 @@ SkyVector PoleOfDate(UtcMs time) {
     return Unit({p[0][0] * n.x + p[1][0] * n.y + p[2][0] * n.z,
                  p[0][1] * n.x + p[1][1] * n.y + p[2][1] * n.z,
                  p[0][2] * n.x + p[1][2] * n.y + p[2][2] * n.z});
+}
+
+// Each row's pole serves the segments on both sides of it and their neighbours' bends, four
+// in all when a path is built row after row: the last few are kept, which gives the very
+// same vectors for a quarter of the sines.
+SkyVector PoleOfDate(UtcMs time) {
+    struct Kept {
+        UtcMs time;
+        SkyVector pole;
+    };
+    thread_local std::array<std::optional<Kept>, 4> kept;
+    thread_local std::size_t next = 0;
+    for (const std::optional<Kept>& entry : kept) {
+        if (entry && entry->time == time) return entry->pole;
+    }
+    const SkyVector pole = ComputePoleOfDate(time);
+    kept[next] = Kept{time, pole};
+    next = (next + 1) % kept.size();
+    return pole;
 }
 
 // A rate along one pair of axes at `at`, taken along another.
@@ -231,8 +251,8 @@ std::optional<PathSegment> PathSegment::Between(const Row* before, const Row& a,
     if (!a.raDegrees || !a.decDegrees || !b.raDegrees || !b.decDegrees || !(b.time > a.time)) {
         return std::nullopt;
     }
-    const SkyVector sum = Plus(FromRaDec(*a.raDegrees, *a.decDegrees),
-                               FromRaDec(*b.raDegrees, *b.decDegrees));
+    const SkyVector sum =
+        Plus(FromRaDec(*a.raDegrees, *a.decDegrees), FromRaDec(*b.raDegrees, *b.decDegrees));
     if (!(Dot(sum, sum) > 1)) return std::nullopt;  // more than 120 degrees apart
 
     PathSegment s;
@@ -266,10 +286,9 @@ std::optional<PathSegment> PathSegment::Between(const Row* before, const Row& a,
                 static_cast<double>(atA ? a.time - neighbour->time : neighbour->time - b.time) /
                 60'000;
             const bool agrees = atA ? Consistent(*other, *pa, gap) : Consistent(*pb, *other, gap);
-            const std::optional<Tangent> found =
-                !agrees ? std::nullopt
-                : atA   ? Bend(*other, gap, *pa, *pb, h)
-                        : Bend(*pa, h, *pb, *other, gap);
+            const std::optional<Tangent> found = !agrees ? std::nullopt
+                                                 : atA   ? Bend(*other, gap, *pa, *pb, h)
+                                                         : Bend(*pa, h, *pb, *other, gap);
             if (found) bend = *found;
         }
         (atA ? s.bendA_ : s.bendB_) = bend;
@@ -299,8 +318,8 @@ Tangent PathSegment::Plane(double minutes, Tangent* slope) const {
         slope->north = dp0 * (a_.north - b_.north) + dv0 * slopeA_.north + da0 * bendA_.north +
                        dv1 * slopeB_.north + da1 * bendB_.north;
     }
-    return {p0 * a_.east + v0 * slopeA_.east + a0 * bendA_.east + p1 * b_.east +
-                v1 * slopeB_.east + a1 * bendB_.east,
+    return {p0 * a_.east + v0 * slopeA_.east + a0 * bendA_.east + p1 * b_.east + v1 * slopeB_.east +
+                a1 * bendB_.east,
             p0 * a_.north + v0 * slopeA_.north + a0 * bendA_.north + p1 * b_.north +
                 v1 * slopeB_.north + a1 * bendB_.north};
 }
