@@ -13,7 +13,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# cfitsio is loaded when a frame is read rather than linked, so the dependency the linked
+# libraries give does not name it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ${PELINDRA_CFITSIO_PACKAGE}")
 # The plate solver and its index files, for calibrating from a guide frame: everything else
 # works without them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS

@@ -10,6 +10,10 @@ trap 'rm -rf "$scratch"' EXIT
 deb=$(ls "$scratch"/out/pelindra_*.deb)
 dpkg -x "$deb" "$scratch/root"
 
+# cfitsio is loaded on demand, not linked: the package must still ask for it.
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ $depends == *libcfitsio* ]] || { echo "the package does not depend on cfitsio: $depends"; exit 1; }
+
 for f in usr/bin/pelindra usr/bin/pelindra-track \
     usr/share/applications/org.pelindra.Pelindra.desktop \
     usr/share/metainfo/org.pelindra.Pelindra.metainfo.xml \
