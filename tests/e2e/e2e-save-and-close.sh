@@ -143,6 +143,25 @@ use_ephemeris() {
     focus "$MAIN" || fail "the main window did not take the keyboard focus back"
 }
 
+# In the ephemeris window in front: types the time $1, ticks Follow with Alt+F, saves the
+# track as $2 through File > Save and the real chooser, and ends with File > Exit; $3 names
+# the run in messages.
+follow_and_save() {
+    xdotool type "$1"
+    xdotool key alt+f
+    focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+    file_menu s
+    wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
+    focus "$(visible_window "Save Track File")" || fail "the save chooser did not take the focus"
+    xdotool type "$2"
+    xdotool key Return
+    wait_for 15 test -f "$2" || fail "no following track file was written to $2"
+    wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
+    focus "$MAIN" || fail "the main window did not take the keyboard focus back"
+    file_menu x
+    wait_for_exit "File > Exit after $3"
+}
+
 mkdir -p "$TMP/config/Pelindra" "$TMP/start" "$TMP/cache" "$TMP/data" "$TMP/runtime"
 chmod 700 "$TMP/runtime"
 # East side, German mount, pixel size 1.8, 1.5 minutes; the chooser opens in start/.
@@ -280,19 +299,7 @@ xdotool type "$FLYBY"
 xdotool key Return
 wait_for 15 visible_window "Ephemeris" || fail "the ephemeris window did not open for $FLYBY"
 focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus"
-xdotool type 20240310023000
-xdotool key alt+f
-focus "$MAIN" || fail "the main window did not take the keyboard focus back"
-file_menu s
-wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
-focus "$(visible_window "Save Track File")" || fail "the save chooser did not take the focus"
-xdotool type "$TRK5"
-xdotool key Return
-wait_for 15 test -f "$TRK5" || fail "no following track file was written to $TRK5"
-wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
-focus "$MAIN" || fail "the main window did not take the keyboard focus back"
-file_menu x
-wait_for_exit "File > Exit after a following track"
+follow_and_save 20240310023000 "$TRK5" "a following track"
 
 {
     settings_text 1.61 26.6 15 "$TMP"
@@ -364,19 +371,7 @@ xdotool key ctrl+v
 wait_for 15 visible_window "Ephemeris" || fail "Ctrl+V in the Motion box did not open the MPC table"
 kill "$XCLIP_PID" 2>/dev/null
 focus "$(visible_window "Ephemeris")" || fail "the ephemeris window did not take the focus"
-xdotool type 20240310020000
-xdotool key alt+f
-focus "$MAIN" || fail "the main window did not take the keyboard focus back"
-file_menu s
-wait_for 15 visible_window "Save Track File" || fail "the save chooser did not open"
-focus "$(visible_window "Save Track File")" || fail "the save chooser did not take the focus"
-xdotool type "$TRK7"
-xdotool key Return
-wait_for 15 test -f "$TRK7" || fail "no following track file was written to $TRK7"
-wait_for 10 not_visible "Save Track File" || fail "the save chooser stayed open"
-focus "$MAIN" || fail "the main window did not take the keyboard focus back"
-file_menu x
-wait_for_exit "File > Exit after a pasted MPC table"
+follow_and_save 20240310020000 "$TRK7" "a pasted MPC table"
 # The table went to the ephemeris window, not into the Motion box.
 grep -q "^Motion=3.5"$'\r'"\$" "$INI" || fail "the Motion box changed: $(grep '^Motion=' "$INI")"
 "$TRACK_TOOL" --settings "$INI" --ephemeris "$MPC" \
