@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTimer>
-#include <algorithm>
 #include <cmath>
 
 #include "ephemeris/TableRules.h"
