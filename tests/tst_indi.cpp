@@ -15,6 +15,7 @@
 #include "links/MountRate.h"
 #include "tests/support/FakeIndi.h"
 #include "tests/support/IndiServer.h"
+#include "tests/support/IndiStandIn.h"
 #include "tests/support/TestFiles.h"
 
 using namespace Pelindra::Links;
@@ -45,37 +46,6 @@ TrackRequest Track(const SkyMotion& motion) {
     request.motion = motion;
     return request;
 }
-
-// A stand-in INDI server: `greeting` on connecting, `answer` to the first request it
-// reads, and closed after the greeting when `close` says so.
-class StandIn : public QObject {
-  public:
-    StandIn(QByteArray greeting, QByteArray answer, bool close)
-        : greeting_(std::move(greeting)), answer_(std::move(answer)), close_(close) {
-        server_.listen(QHostAddress::LocalHost, 0);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket* client = server_.nextPendingConnection();
-            client->write(greeting_);
-            client->flush();
-            if (close_) {
-                client->disconnectFromHost();
-                return;
-            }
-            connect(client, &QTcpSocket::readyRead, client, [this, client] {
-                if (client->readAll().contains("<new") && !answer_.isEmpty()) {
-                    client->write(std::exchange(answer_, {}));
-                }
-            });
-        });
-    }
-    int port() const { return server_.serverPort(); }
-
-  private:
-    QTcpServer server_;
-    QByteArray greeting_;
-    QByteArray answer_;
-    bool close_;
-};
 
 const QByteArray kMountOffline =
     "<defSwitchVector device=\"M\" name=\"CONNECTION\" state=\"Idle\" perm=\"rw\" "
